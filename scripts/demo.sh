@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the client and its stand-ins, starts the stand-in ATC server and runs the
+# client against it. Without a display the client runs under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+build=build/demo
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORO_BUILD_TESTS=OFF
+cmake --build "$build" -j"$(nproc)"
+bin="$PWD/$build/bin"
+
+port="${TAVORO_DEMO_PORT:-6809}"
+# A first run gets a configuration that points at the stand-in server; later runs keep
+# whatever the user changed.
+if [ ! -f "$bin/corvanta.ini" ]; then
+    cat > "$bin/corvanta.ini" <<INI
+[connect]
+serveur=Tavoro demo
+adresse=127.0.0.1
+port=$port
+password=demo
+[envoi]
+avion=5000
+[ATIS]
+audio=false
+[facility]
+0=Observer
+1=FSS
+2=Delivery
+3=Ground
+4=Tower
+5=Approach
+6=Center
+INI
+fi
+
+# The server reads its commands from a pipe, so that from another terminal
+#   echo "send #TMserver:demo" > build/demo/atcserver.in
+# pushes a line to the client. Its output goes to build/demo/atcserver.log.
+fifo="$PWD/$build/atcserver.in"
+log="$PWD/$build/atcserver.log"
+rm -f "$fifo"
+mkfifo "$fifo"
+exec 3<>"$fifo"
+"$bin/tavoro-atcserver" --port "$port" <&3 >"$log" 2>&1 &
+server=$!
+trap 'kill "$server" 2>/dev/null || true; rm -f "$fifo"' EXIT
+echo "Stand-in ATC server on 127.0.0.1:$port (log: $log, commands: $fifo)"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    "$bin/tavoro"
+else
+    echo "No display: running the client under Xvfb (xvfb-run)."
+    xvfb-run -a "$bin/tavoro"
+fi

@@ -1,0 +1,250 @@
+#include "IniFile.h"
+
+#include <QSaveFile>
+#include <QString>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "Text.h"
+
+namespace tavoro {
+namespace {
+
+enum class LineKind { Other, Section, Key };
+
+struct IniLine {
+    std::string raw;  // the line as in the file, without its line end
+    LineKind kind = LineKind::Other;
+    std::string name;   // section or key name, trimmed
+    std::string value;  // key value, trimmed
+};
+
+struct IniDocument {
+    std::vector<IniLine> lines;
+    std::string line_end = "\n";
+    bool ends_with_newline = true;
+};
+
+IniLine classify(std::string raw) {
+    IniLine line;
+    line.raw = std::move(raw);
+    std::string_view text = TrimBlanks(line.raw);
+    if (text.empty() || text.front() == ';') {
+        return line;
+    }
+    if (text.front() == '[') {
+        auto close = text.find(']');
+        if (close != std::string_view::npos) {
+            line.kind = LineKind::Section;
+            line.name = std::string(TrimBlanks(text.substr(1, close - 1)));
+        }
+        return line;
+    }
+    auto equals = text.find('=');
+    if (equals == std::string_view::npos) {
+        return line;
+    }
+    std::string_view name = TrimBlanks(text.substr(0, equals));
+    if (name.empty()) {
+        return line;
+    }
+    line.kind = LineKind::Key;
+    line.name = std::string(name);
+    line.value = std::string(TrimBlanks(text.substr(equals + 1)));
+    return line;
+}
+
+IniDocument parse(const std::string& content) {
+    IniDocument doc;
+    std::size_t start = 0;
+    bool line_end_seen = false;
+    while (start < content.size()) {
+        std::size_t lf = content.find('\n', start);
+        std::size_t end = lf == std::string::npos ? content.size() : lf;
+        std::size_t text_end = end;
+        bool crlf = text_end > start && content[text_end - 1] == '\r';
+        if (crlf) {
+            --text_end;
+        }
+        if (lf != std::string::npos && !line_end_seen) {
+            // New lines follow the file's own convention.
+            doc.line_end = crlf ? "\r\n" : "\n";
+            line_end_seen = true;
+        }
+        doc.lines.push_back(classify(content.substr(start, text_end - start)));
+        doc.ends_with_newline = lf != std::string::npos;
+        start = end + 1;
+    }
+    return doc;
+}
+
+// A file that cannot be read (absent, a folder, no permission) reads as absent.
+std::optional<std::string> readFile(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::nullopt;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        content.append(buffer, n);
+    }
+    if (std::ferror(file.get())) {
+        return std::nullopt;
+    }
+    return content;
+}
+
+IniDocument load(const std::filesystem::path& path) {
+    auto content = readFile(path);
+    return content ? parse(*content) : IniDocument{};
+}
+
+// Index of the first header of `section`, if any.
+std::optional<std::size_t> findSection(const IniDocument& doc, std::string_view section) {
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        if (doc.lines[i].kind == LineKind::Section &&
+            EqualsIgnoringCase(doc.lines[i].name, section)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+// One past the last line of the section whose header is at `header`.
+std::size_t sectionEnd(const IniDocument& doc, std::size_t header) {
+    std::size_t i = header + 1;
+    while (i < doc.lines.size() && doc.lines[i].kind != LineKind::Section) {
+        ++i;
+    }
+    return i;
+}
+
+std::optional<std::size_t> findKey(const IniDocument& doc, std::size_t header,
+                                   std::string_view key) {
+    std::size_t end = sectionEnd(doc, header);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        if (doc.lines[i].kind == LineKind::Key && EqualsIgnoringCase(doc.lines[i].name, key)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string unquote(std::string value) {
+    auto nul = value.find('\0');
+    if (nul != std::string::npos) {
+        value.resize(nul);
+    }
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::string serialise(const IniDocument& doc) {
+    std::string out;
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        out += doc.lines[i].raw;
+        if (i + 1 < doc.lines.size() || doc.ends_with_newline) {
+            out += doc.line_end;
+        }
+    }
+    return out;
+}
+
+bool replaceFile(const std::filesystem::path& path, const std::string& content) {
+    // QSaveFile writes a temporary file beside the target, syncs it and renames it
+    // over the target, so readers see either the old file or the new one.
+    QSaveFile file(QString::fromStdString(path.string()));
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (file.write(content.data(), static_cast<qint64>(content.size())) !=
+        static_cast<qint64>(content.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+}  // namespace
+
+IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view default_value) const {
+    IniDocument doc = load(path_);
+    std::string value(default_value);
+    if (auto header = findSection(doc, section)) {
+        if (auto line = findKey(doc, *header, key)) {
+            value = unquote(doc.lines[*line].value);
+        }
+    }
+    if (value.size() > kMaxValueLength) {
+        value.resize(kMaxValueLength);
+    }
+    return value;
+}
+
+std::vector<std::string> IniFile::ReadKeyNames(std::string_view section) const {
+    IniDocument doc = load(path_);
+    std::vector<std::string> names;
+    auto header = findSection(doc, section);
+    if (!header) {
+        return names;
+    }
+    std::size_t end = sectionEnd(doc, *header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        const IniLine& line = doc.lines[i];
+        if (line.kind != LineKind::Key) {
+            continue;
+        }
+        bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+            return EqualsIgnoringCase(name, line.name);
+        });
+        if (!seen) {
+            names.push_back(line.name);
+        }
+    }
+    return names;
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+    IniDocument doc = load(path_);
+    std::string entry = std::string(key) + "=" + std::string(value);
+
+    if (auto header = findSection(doc, section)) {
+        if (auto line = findKey(doc, *header, key)) {
+            // Keep the key's spelling as the user wrote it.
+            doc.lines[*line] = classify(doc.lines[*line].name + "=" + std::string(value));
+        } else {
+            // After the section's last non-blank line, so blank separators stay below it.
+            std::size_t at = sectionEnd(doc, *header);
+            while (at > *header + 1 && TrimBlanks(doc.lines[at - 1].raw).empty()) {
+                --at;
+            }
+            doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), classify(entry));
+            if (at == doc.lines.size() - 1) {
+                doc.ends_with_newline = true;
+            }
+        }
+    } else {
+        doc.lines.push_back(classify("[" + std::string(section) + "]"));
+        doc.lines.push_back(classify(entry));
+        doc.ends_with_newline = true;
+    }
+    return replaceFile(path_, serialise(doc));
+}
+
+}  // namespace tavoro

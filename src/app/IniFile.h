@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavoro {
+
+// A Windows-style INI file read and written by profile-string rules: section and key
+// names match ignoring letter case, every read goes to the file, every write reaches
+// it at once. Writes keep every other line (comments, unknown sections, order) and
+// replace the file atomically, so a crash mid-write never leaves half a file behind.
+//
+// Rules for untidy files, chosen to stay close to what the Windows calls did:
+// - lines end at LF; a CR before it and blanks around names and values are ignored;
+// - a line starting with ';' is a comment, a line without '=' is no key; both are kept;
+// - lines before the first section header belong to no section;
+// - with duplicate sections or keys the first one wins, for reading and for writing;
+// - a value is read up to its first NUL byte, and one quoted whole in matching ' or "
+//   quotes loses the quotes.
+class IniFile {
+public:
+    // The longest value a read returns; longer values are cut.
+    static constexpr std::size_t kMaxValueLength = 2047;
+
+    explicit IniFile(std::filesystem::path path);
+
+    const std::filesystem::path& path() const { return path_; }
+
+    // The value of `key` in `section`, or `default_value` when the key (or the file)
+    // is absent. A key present with an empty value reads as the empty text.
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view default_value) const;
+
+    // The key names of `section` in file order, each name once.
+    std::vector<std::string> ReadKeyNames(std::string_view section) const;
+
+    // Sets `key` in `section`, creating both when needed. A value is one line: it is
+    // cut at its first line break or NUL so that it cannot add lines to the file.
+    // Returns false when the file could not be written; the old file is then intact.
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace tavoro

@@ -1,0 +1,76 @@
+#include "Settings.h"
+
+#include "Numbers.h"
+#include "Text.h"
+
+namespace tavoro {
+
+std::optional<std::string> CodeTable::Lookup(std::string_view code) const {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (EqualsIgnoringCase(keys[i], code)) {
+            return texts[i];
+        }
+    }
+    return std::nullopt;
+}
+
+LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tables) {
+    settings.sim_dir = ini.ReadString("FSX", "DIR", "ERROR");
+    // Letter case counts: "True" is not true.
+    settings.atis_audio = ini.ReadString("ATIS", "audio", "ERROR") == "true";
+    settings.ts_dir = ini.ReadString("TS", "DIR", "error");
+    settings.ts_address = ini.ReadString("TS", "adresse", "error");
+    settings.ts_password = ini.ReadString("TS", "password", "error");
+    settings.ts_nickname = ini.ReadString("TS", "nickname", "error");
+    settings.server_name = ini.ReadString("connect", "serveur", "error");
+    settings.server_address = ini.ReadString("connect", "adresse", "error");
+    settings.server_port = ini.ReadString("connect", "port", "error");
+    settings.server_password = ini.ReadString("connect", "password", "error");
+    settings.plan_folder = ini.ReadString("FSX_plan", "path", "error");
+
+    std::string interval = ini.ReadString("envoi", "avion", "error");
+    try {
+        settings.report_interval_ms = ParseWholeNumber(interval);
+    } catch (const ConversionError& error) {
+        return LoadResult{error.what()};
+    }
+
+    for (std::size_t t = 0; t < kCodeTableSections.size(); ++t) {
+        CodeTable& table = tables[t];
+        table.section = std::string(kCodeTableSections[t]);
+        table.keys.clear();
+        table.texts.clear();
+        for (std::string& key : ini.ReadKeyNames(table.section)) {
+            table.texts.push_back(ini.ReadString(table.section, key, "ERROR"));
+            table.keys.push_back(std::move(key));
+        }
+    }
+    return LoadResult{};
+}
+
+bool SaveSettings(IniFile& ini, const Settings& settings) {
+    // Every write is attempted even after one fails, so that one bad write loses no more.
+    bool ok = true;
+    ok &= ini.WriteString("ATIS", "audio", settings.atis_audio ? "true" : "false");
+    ok &= ini.WriteString("TS", "DIR", settings.ts_dir);
+    ok &= ini.WriteString("TS", "adresse", settings.ts_address);
+    ok &= ini.WriteString("TS", "password", settings.ts_password);
+    ok &= ini.WriteString("TS", "nickname", settings.ts_nickname);
+    ok &= ini.WriteString("connect", "serveur", settings.server_name);
+    ok &= ini.WriteString("connect", "adresse", settings.server_address);
+    return ok;
+}
+
+bool SaveSimulatorFolder(IniFile& ini, const std::string& folder) {
+    return ini.WriteString("FSX", "DIR", folder);
+}
+
+bool SavePlanFolder(IniFile& ini, const std::string& folder) {
+    return ini.WriteString("FSX_plan", "path", folder);
+}
+
+std::string LookupFacility(const IniFile& ini, std::string_view facility_code) {
+    return ini.ReadString("facility", facility_code, "error");
+}
+
+}  // namespace tavoro

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace tavoro {
+
+// Texts from the configuration file, the server and the simulator are 8-bit bytes and
+// stay bytes (std::string) in the logic; only the widgets see QString.
+
+std::string_view TrimBlanks(std::string_view text);
+
+// ASCII letters compared without regard to case; other bytes must be equal.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+bool StartsWith(std::string_view text, std::string_view prefix);
+
+// Bytes for display: UTF-8 when they are valid UTF-8 (what files written on Linux hold),
+// otherwise one character per byte, as the 8-bit texts of Windows peers are.
+QString ToDisplay(std::string_view bytes);
+
+// What a widget holds, back to the bytes the logic and the wire use.
+std::string FromDisplay(const QString& text);
+
+}  // namespace tavoro

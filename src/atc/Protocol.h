@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavoro {
+
+// The fields of one protocol line, cut at every ":".
+using FieldList = std::vector<std::string>;
+
+// Cuts `text` at every `separator`: n separators give n + 1 pieces, empty pieces
+// count, and the piece after the last separator is always there.
+FieldList SplitText(std::string_view text, char separator);
+
+// The one rule for reading received lines: a field the line does not have reads as the
+// empty text. Handlers therefore never read past the last field, and a short line behaves
+// like one whose missing fields were sent empty.
+const std::string& Field(const FieldList& fields, std::size_t index);
+
+// Field 0 after a type word glued to a callsign ("#AA" + "LFPG_TWR"): the text after as
+// many characters as the word has.
+std::string FieldAfter(const FieldList& fields, std::string_view type_word);
+
+// Fields `first` to the last, joined with nothing between them.
+std::string JoinFields(const FieldList& fields, std::size_t first);
+
+// Every line the client sends ends with this.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
+// Composers of the lines the client sends; each returns the whole line, "\r\n" included.
+// Texts go on the wire as they are, except line breaks, which become blanks: a value can
+// never end a line early and smuggle a line of its own to the server.
+
+std::string ComposeLogin(std::string_view callsign, std::string_view server_name,
+                         std::string_view server_password, std::string_view atc_type,
+                         std::string_view atc_model, std::uint16_t engine_count);
+
+std::string ComposeLogoff(std::string_view callsign);
+
+struct PositionReport {
+    bool mode_c = false;
+    std::string callsign;
+    std::string transponder_code;
+    double latitude = 0;
+    double longitude = 0;
+    double altitude_ft = 0;
+    double ground_speed_kt = 0;
+    int heading_deg = 0;
+    int failure_mask = 0;
+};
+
+std::string ComposePositionReport(const PositionReport& report);
+
+// The values of a "$FP" line, already formed as they go on the wire.
+struct FlightPlanLine {
+    std::string flight_rules;  // "I" or "V"
+    std::string aircraft;
+    std::string cruise_speed;
+    std::string departure;
+    std::string departure_date;
+    std::string departure_time;
+    std::string cruise_level;
+    std::string destination;
+    std::string enroute_hours;
+    std::string enroute_minutes;
+    std::string fuel_hours;
+    std::string fuel_minutes;
+    std::string alternate;
+    std::string remarks;
+    std::string route;
+};
+
+std::string ComposeFlightPlan(std::string_view callsign, const FlightPlanLine& plan);
+
+std::string ComposeAtisQuery(std::string_view callsign, std::string_view station_callsign);
+
+std::string ComposeAllFiledPlansQuery(std::string_view callsign);
+
+std::string ComposeFiledPlansByDateQuery(std::string_view callsign, std::string_view date);
+
+}  // namespace tavoro

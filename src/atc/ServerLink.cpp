@@ -1,0 +1,193 @@
+#include "ServerLink.h"
+
+#include <QHostInfo>
+
+#include "Numbers.h"
+#include "Text.h"
+
+namespace tavoro {
+
+ReverseLookup SystemReverseLookup() {
+    return [](const QHostAddress& address, QObject* context,
+              std::function<void(const QString&)> done) {
+        QHostInfo::lookupHost(
+            address.toString(), context, [address, done = std::move(done)](const QHostInfo& info) {
+                // A reverse lookup without a name answers the address itself.
+                QString name = info.hostName();
+                if (info.error() != QHostInfo::NoError || name == address.toString()) {
+                    name.clear();
+                }
+                done(name);
+            });
+    };
+}
+
+ServerLink::ServerLink(const Settings& settings, const AircraftIdentity& identity,
+                       const AircraftState& state, ReverseLookup reverse_lookup, QObject* parent)
+    : QObject(parent),
+      settings_(settings),
+      identity_(identity),
+      state_(state),
+      reverse_lookup_(std::move(reverse_lookup)) {
+    timer4_.setObjectName("Timer4");
+    timer5_.setObjectName("Timer5");
+    timer5_.setInterval(100);
+    connect(&timer4_, &QTimer::timeout, this, &ServerLink::positionReportDue);
+    connect(&timer5_, &QTimer::timeout, this, &ServerLink::ProcessReceiveQueue);
+
+    connect(&socket_, &QTcpSocket::connected, this, &ServerLink::ClientSocket1Connect);
+    connect(&socket_, &QTcpSocket::disconnected, this, &ServerLink::ClientSocket1Disconnect);
+    connect(&socket_, &QTcpSocket::readyRead, this, &ServerLink::ClientSocket1Read);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, &ServerLink::ClientSocket1Error);
+}
+
+ServerLink::~ServerLink() {
+    // The socket dies with this object and would report its own closing to handlers
+    // of an object already half destroyed.
+    socket_.disconnect(this);
+}
+
+void ServerLink::ConnectToServer() {
+    int port = 0;
+    try {
+        port = ParseWholeNumber(settings_.server_port);
+    } catch (const ConversionError& error) {
+        emit errorMessage(ToDisplay(error.what()));
+        return;
+    }
+    if (port < 0 || port > 65535) {
+        emit errorMessage(QStringLiteral("'%1' n'est pas un numéro de port valide")
+                              .arg(ToDisplay(settings_.server_port)));
+        return;
+    }
+    // A click while an earlier attempt is still pending starts over.
+    if (socket_.state() != QAbstractSocket::UnconnectedState) {
+        socket_.abort();
+    }
+    connecting_ = true;
+    socket_.connectToHost(ToDisplay(settings_.server_address), static_cast<quint16>(port));
+    setPanel(kOrange);
+}
+
+void ServerLink::DisconnectFromServer() {
+    SendLine(ComposeLogoff(identity_.atc_identifier));
+    if (socket_.state() == QAbstractSocket::ConnectedState) {
+        // Lets the "#DP" leave before the connection closes.
+        socket_.disconnectFromHost();
+    } else if (socket_.state() != QAbstractSocket::UnconnectedState) {
+        connecting_ = false;
+        socket_.abort();
+        setPanel(kRed, Bevel::Raised);
+    }
+    timer4_.stop();
+    timer5_.stop();
+}
+
+void ServerLink::SendLine(std::string_view line) {
+    if (!socket_connected_) {
+        return;
+    }
+    socket_.write(line.data(), static_cast<qint64>(line.size()));
+    // Hand the line to the system now rather than at the next event-loop turn, so a
+    // "#DP" sent while the program closes still leaves.
+    socket_.flush();
+}
+
+void ServerLink::AcceptLogin() {
+    logged_in_ = true;
+    setPanel(kGreen);
+    if (timer4_.interval() > 0) {
+        timer4_.start();
+    }
+}
+
+void ServerLink::RefuseLogin(const std::string& reason) {
+    // The disconnect event runs inside abort(), so lines after the refusal in the same
+    // block are handled as logged out.
+    socket_.abort();
+    emit statusMessage(kRefusalPanel, QStringLiteral("refusé: ") + ToDisplay(reason));
+}
+
+void ServerLink::SetReportInterval(int interval_ms) {
+    timer4_.setInterval(std::max(interval_ms, 0));
+}
+
+void ServerLink::ProcessReceiveQueue() {
+    receive_queue_.ProcessOneBlock([this](const FieldList& fields) {
+        if (dispatch_) {
+            dispatch_(fields);
+        }
+    });
+}
+
+void ServerLink::RepaintFromConnection() {
+    if (socket_connected_) {
+        setPanel(kGreen, Bevel::Lowered);
+    } else {
+        setPanel(kRed, Bevel::Raised);
+    }
+}
+
+void ServerLink::ClientSocket1Connect() {
+    connecting_ = false;
+    socket_connected_ = true;
+    ++connection_number_;
+    setPanel(kLime, Bevel::Lowered);
+
+    emit statusMessage(kConnectionPanel, QStringLiteral("connecté "));
+    std::uint64_t connection = connection_number_;
+    reverse_lookup_(socket_.peerAddress(), this, [this, connection](const QString& name) {
+        // The answer may come after that connection has gone; it then says nothing.
+        if (socket_connected_ && connection == connection_number_ && !name.isEmpty()) {
+            emit statusMessage(kConnectionPanel, QStringLiteral("connecté ") + name);
+        }
+    });
+
+    timer5_.start();
+    SendLine(ComposeLogin(identity_.atc_identifier, settings_.server_name,
+                          settings_.server_password, identity_.atc_type, identity_.atc_model,
+                          state_.engine_count));
+}
+
+void ServerLink::ClientSocket1Disconnect() {
+    socket_connected_ = false;
+    logged_in_ = false;
+    emit statusMessage(kConnectionPanel, QStringLiteral("server disconnected"));
+    setPanel(kRed, Bevel::Raised);
+}
+
+void ServerLink::ClientSocket1Read() {
+    QByteArray data = socket_.readAll();
+    if (!data.isEmpty()) {
+        receive_queue_.Append(data.toStdString(), connection_number_);
+    }
+}
+
+void ServerLink::ClientSocket1Error(QAbstractSocket::SocketError error) {
+    if (connecting_) {
+        connecting_ = false;
+        emit statusMessage(kConnectionPanel, QStringLiteral("erreur de connexion"));
+        setPanel(kRed);
+        return;
+    }
+    // The peer closing is the ordinary end of a connection: the disconnect event says it.
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        return;
+    }
+    emit errorMessage(QStringLiteral("Erreur de socket %1 : %2")
+                          .arg(static_cast<int>(error))
+                          .arg(socket_.errorString()));
+}
+
+void ServerLink::setPanel(Rgb colour) {
+    colour_ = colour;
+    emit panelChanged();
+}
+
+void ServerLink::setPanel(Rgb colour, Bevel bevel) {
+    colour_ = colour;
+    bevel_ = bevel;
+    emit panelChanged();
+}
+
+}  // namespace tavoro

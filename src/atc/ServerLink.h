@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "Aircraft.h"
+#include "Palette.h"
+#include "ReceiveQueue.h"
+#include "Settings.h"
+
+namespace tavoro {
+
+// Finds the host name of an address without blocking and calls `done` on the thread
+// of `context` with the name, or with the empty text when the address has none.
+using ReverseLookup = std::function<void(const QHostAddress& address, QObject* context,
+                                         std::function<void(const QString& name)> done)>;
+
+// The system resolver, through QHostInfo.
+ReverseLookup SystemReverseLookup();
+
+// The one TCP connection to the ATC server: connecting from the configured address and
+// port, logging in as soon as it opens, logging off, and queueing received data for the
+// receive timer, which cuts it into lines for the dispatcher. Everything runs on the
+// thread that owns the object; the socket is asynchronous.
+//
+// The state of the link is shown by the server button's colour and bevel (panelColour,
+// panelBevel, announced by panelChanged) and by texts for the status bar (statusMessage).
+class ServerLink : public QObject {
+    Q_OBJECT
+
+public:
+    // Status bar panels: 0 for refusals, 1 for the connection texts.
+    static constexpr int kRefusalPanel = 0;
+    static constexpr int kConnectionPanel = 1;
+
+    ServerLink(const Settings& settings, const AircraftIdentity& identity,
+               const AircraftState& state, ReverseLookup reverse_lookup = SystemReverseLookup(),
+               QObject* parent = nullptr);
+    ~ServerLink() override;
+
+    // Opens the connection to [connect] adresse and port; the login follows on connect.
+    void ConnectToServer();
+    // Sends "#DP" when connected, closes (or cancels) the connection, stops the
+    // report and receive timers.
+    void DisconnectFromServer();
+    // Writes one composed line, "\r\n" included; nothing happens while not connected.
+    void SendLine(std::string_view line);
+
+    bool socket_connected() const { return socket_connected_; }
+    bool logged_in() const { return logged_in_; }
+
+    // The two tests the dispatcher runs before login.
+    void AcceptLogin();
+    void RefuseLogin(const std::string& reason);
+
+    // The line handler the receive timer calls for every received line.
+    void SetDispatcher(ReceiveQueue::Dispatch dispatch) { dispatch_ = std::move(dispatch); }
+
+    // Timer4 runs the position reports; its interval is [envoi] avion. An interval of 0
+    // or less means no report is ever sent (the timer is never started).
+    void SetReportInterval(int interval_ms);
+    QTimer& Timer4() { return timer4_; }
+    // Timer5 takes one received block apart every 100 ms.
+    QTimer& Timer5() { return timer5_; }
+
+    // One receive tick.
+    void ProcessReceiveQueue();
+    const ReceiveQueue& receiveQueue() const { return receive_queue_; }
+
+    Rgb panelColour() const { return colour_; }
+    Bevel panelBevel() const { return bevel_; }
+    // When the main window is activated the button is repainted from socket_connected.
+    void RepaintFromConnection();
+
+    QAbstractSocket::SocketState socketState() const { return socket_.state(); }
+
+signals:
+    void panelChanged();
+    void statusMessage(int panel, const QString& text);
+    // An error the user must read in a message box.
+    void errorMessage(const QString& text);
+    // Timer4 ticked: the position report is due.
+    void positionReportDue();
+
+private:
+    void ClientSocket1Connect();
+    void ClientSocket1Disconnect();
+    void ClientSocket1Read();
+    void ClientSocket1Error(QAbstractSocket::SocketError error);
+    void setPanel(Rgb colour);
+    void setPanel(Rgb colour, Bevel bevel);
+
+    const Settings& settings_;
+    const AircraftIdentity& identity_;
+    const AircraftState& state_;
+    ReverseLookup reverse_lookup_;
+    ReceiveQueue::Dispatch dispatch_;
+
+    QTcpSocket socket_;
+    QTimer timer4_;
+    QTimer timer5_;
+    ReceiveQueue receive_queue_;
+    // Numbers each connection, so that data of an old connection is never joined to
+    // data of a new one.
+    std::uint64_t connection_number_ = 0;
+
+    bool socket_connected_ = false;
+    bool logged_in_ = false;
+    bool connecting_ = false;
+    Rgb colour_ = kRed;
+    Bevel bevel_ = Bevel::Raised;
+};
+
+}  // namespace tavoro

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavoro {
+
+struct TimeOfDay {
+    int hours = 0;
+    int minutes = 0;
+};
+
+// The aircraft values the polling loop refreshes every second; zeros and empty texts
+// until the first poll.
+struct AircraftState {
+    double ground_speed_kt = 0;
+    double latitude = 0;
+    double longitude = 0;
+    double altitude_ft = 0;
+    std::int32_t heading_deg = 0;
+    std::int32_t pitch_deg = 0;
+    std::int32_t bank_deg = 0;
+    std::string transponder_code;
+    // The simulator's 16-bit word, sent as a whole number 0 to 65535.
+    std::uint16_t engine_count = 0;
+    TimeOfDay zulu_time;
+    TimeOfDay local_time;
+    std::int32_t zulu_seconds = 0;
+};
+
+// The aircraft's texts, read each time the simulator becomes ready; empty until then.
+struct AircraftIdentity {
+    std::string aircraft_title;
+    std::string atc_type;
+    std::string atc_model;
+    std::string atc_identifier;  // the pilot's callsign on the server link
+    std::string atc_airline;
+};
+
+}  // namespace tavoro

@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "EventLoop.h"
+#include "IniFile.h"
+
+namespace tavoro {
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    std::filesystem::path file() const {
+        return std::filesystem::path(dir_.path().toStdString()) / "corvanta.ini";
+    }
+
+    void write(const std::string& content) {
+        std::ofstream out(file(), std::ios::binary);
+        out << content;
+    }
+
+    std::string content() const {
+        std::ifstream in(file(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    QTemporaryDir dir_;
+};
+
+struct ReadCase {
+    const char* name;
+    std::string file;
+    const char* section;
+    const char* key;
+    std::string expected;  // with default "DEFAULT"
+};
+
+class IniReadTest : public IniFileTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(IniReadTest, ReadsValue) {
+    write(GetParam().file);
+    IniFile ini(file());
+    EXPECT_EQ(ini.ReadString(GetParam().section, GetParam().key, "DEFAULT"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, IniReadTest,
+    ::testing::Values(
+        ReadCase{"plain", "[connect]\nadresse=atc.example\n", "connect", "adresse", "atc.example"},
+        ReadCase{"names_ignore_case", "[Connect]\nADRESSE=host\n", "cOnNeCt", "adresse", "host"},
+        ReadCase{"empty_value_is_empty_not_default", "[s]\nk=\n", "s", "k", ""},
+        ReadCase{"absent_key_gives_default", "[s]\nother=1\n", "s", "k", "DEFAULT"},
+        ReadCase{"absent_section_gives_default", "[t]\nk=1\n", "s", "k", "DEFAULT"},
+        ReadCase{"blanks_around_names_and_value", "[ s ]\n  k \t=  v w  \n", "s", "k", "v w"},
+        ReadCase{"crlf_lines", "[s]\r\nk=v\r\n", "s", "k", "v"},
+        ReadCase{"quoted_value_loses_quotes", "[s]\nk=\" a b \"\n", "s", "k", " a b "},
+        ReadCase{"single_quotes", "[s]\nk='x'\n", "s", "k", "x"},
+        ReadCase{"unbalanced_quote_kept", "[s]\nk=\"x\n", "s", "k", "\"x"},
+        ReadCase{"equals_in_value", "[s]\nk=a=b\n", "s", "k", "a=b"},
+        ReadCase{"duplicate_key_first_wins", "[s]\nk=1\nk=2\n", "s", "k", "1"},
+        ReadCase{"duplicate_section_first_wins", "[s]\nk=1\n[s]\nk=2\n", "s", "k", "1"},
+        ReadCase{"key_only_in_second_duplicate_section", "[s]\na=1\n[s]\nk=2\n", "s", "k",
+                 "DEFAULT"},
+        ReadCase{"comment_is_no_key", "[s]\n;k=1\nk=2\n", "s", "k", "2"},
+        ReadCase{"line_without_equals_skipped", "[s]\ngarbage line\nk=v\n", "s", "k", "v"},
+        ReadCase{"missing_final_newline", "[s]\nk=v", "s", "k", "v"},
+        ReadCase{"keys_before_any_section", "k=v\n[s]\n", "s", "k", "DEFAULT"},
+        ReadCase{"key_of_next_section_not_read", "[s]\n[t]\nk=v\n", "s", "k", "DEFAULT"},
+        ReadCase{"header_without_bracket_is_no_section", "[s\nk=v\n", "s", "k", "DEFAULT"},
+        ReadCase{"binary_bytes_pass_until_nul",
+                 std::string("[s]\nk=\x01\xff\xe9", 10) + std::string("\0tail\n", 6), "s", "k",
+                 "\x01\xff\xe9"},
+        ReadCase{"binary_garbage_lines_around",
+                 std::string("\x00\x01\x02\n[s]\n\xff\xfe\nk=v\n", 15), "s", "k", "v"},
+        ReadCase{"value_cut_to_2047", "[s]\nk=" + std::string(5000, 'x') + "\n", "s", "k",
+                 std::string(2047, 'x')},
+        ReadCase{"long_line_without_equals", "[s]\n" + std::string(100000, 'y') + "\nk=v\n", "s",
+                 "k", "v"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IniFileTest, MissingFileReadsDefaultsAndListsNoKeys) {
+    IniFile ini(file());
+    EXPECT_EQ(ini.ReadString("FSX", "DIR", "ERROR"), "ERROR");
+    EXPECT_TRUE(ini.ReadKeyNames("turbulence").empty());
+}
+
+TEST_F(IniFileTest, KeyNamesInFileOrderEachOnce) {
+    write("[other]\nz=0\n[Table]\nb=2\n; a=comment\na=1\nB=3\nnot a key\nc=\n[next]\nd=4\n");
+    IniFile ini(file());
+    EXPECT_EQ(ini.ReadKeyNames("table"), (std::vector<std::string>{"b", "a", "c"}));
+    EXPECT_TRUE(ini.ReadKeyNames("absent").empty());
+}
+
+TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow) {
+    write("[facility]\n1=FSS\n");
+    IniFile ini(file());
+    EXPECT_EQ(ini.ReadString("facility", "1", "error"), "FSS");
+    write("[facility]\n1=Delivery\n");
+    EXPECT_EQ(ini.ReadString("facility", "1", "error"), "Delivery");
+}
+
+struct WriteCase {
+    const char* name;
+    std::string before;
+    const char* section;
+    const char* key;
+    std::string value;
+    std::string after;
+};
+
+class IniWriteTest : public IniFileTest, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(IniWriteTest, KeepsEveryOtherLine) {
+    if (!GetParam().before.empty()) {
+        write(GetParam().before);
+    }
+    IniFile ini(file());
+    ASSERT_TRUE(ini.WriteString(GetParam().section, GetParam().key, GetParam().value));
+    EXPECT_EQ(content(), GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, IniWriteTest,
+    ::testing::Values(
+        WriteCase{"new_file", "", "ATIS", "audio", "false", "[ATIS]\naudio=false\n"},
+        WriteCase{"replace_keeps_comments_and_order",
+                  "; top comment\n[s]\n; about k\nk=old\nj=1\n\n[u]\nx=y\n", "s", "k", "new",
+                  "; top comment\n[s]\n; about k\nk=new\nj=1\n\n[u]\nx=y\n"},
+        WriteCase{"replace_keeps_key_spelling", "[S]\nKey=1\n", "s", "key", "2", "[S]\nKey=2\n"},
+        WriteCase{"new_key_after_last_line_of_section", "[a]\nx=1\n\n[b]\ny=2\n", "a", "z", "3",
+                  "[a]\nx=1\nz=3\n\n[b]\ny=2\n"},
+        WriteCase{"new_key_in_last_section", "[a]\nx=1\n", "a", "y", "2", "[a]\nx=1\ny=2\n"},
+        WriteCase{"new_section_at_end", "[a]\nx=1\n", "s", "k", "v", "[a]\nx=1\n[s]\nk=v\n"},
+        WriteCase{"missing_final_newline_new_key", "[a]\nx=1", "a", "y", "2", "[a]\nx=1\ny=2\n"},
+        WriteCase{"missing_final_newline_new_section", "[a]\nx=1", "s", "k", "v",
+                  "[a]\nx=1\n[s]\nk=v\n"},
+        WriteCase{"missing_final_newline_replace", "[a]\nx=1", "a", "x", "2", "[a]\nx=2"},
+        WriteCase{"crlf_file_stays_crlf", "[a]\r\nx=1\r\n", "a", "y", "2", "[a]\r\nx=1\r\ny=2\r\n"},
+        WriteCase{"line_break_in_value_cannot_add_lines", "[a]\nx=1\n", "a", "x",
+                  "evil\r\n[connect]\nadresse=attacker", "[a]\nx=evil\n"},
+        WriteCase{"duplicate_section_first_written", "[a]\nx=1\n[a]\nx=2\n", "a", "x", "9",
+                  "[a]\nx=9\n[a]\nx=2\n"},
+        WriteCase{"binary_lines_kept", std::string("\x01\x02\xff\n[a]\nx=1\n", 12), "a", "x", "2",
+                  std::string("\x01\x02\xff\n[a]\nx=2\n", 12)},
+        WriteCase{"empty_value", "[a]\nx=1\n", "a", "x", "", "[a]\nx=\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IniFileTest, WrittenValueReadsBack) {
+    IniFile ini(file());
+    ASSERT_TRUE(ini.WriteString("FSX", "DIR", "/home/pilot/FSX/"));
+    ASSERT_TRUE(ini.WriteString("fsx", "dir", "C:\\FSX\\"));
+    EXPECT_EQ(ini.ReadString("FSX", "DIR", "ERROR"), "C:\\FSX\\");
+    EXPECT_EQ(content(), "[FSX]\nDIR=C:\\FSX\\\n");
+}
+
+TEST_F(IniFileTest, FailedWriteReportsFailureAndKeepsFile) {
+    // A directory where the file should be: the new file cannot replace it.
+    std::filesystem::create_directory(file());
+    IniFile ini(file());
+    EXPECT_FALSE(ini.WriteString("s", "k", "v"));
+    EXPECT_TRUE(std::filesystem::is_directory(file()));
+
+    IniFile nowhere(std::filesystem::path(dir_.path().toStdString()) / "no/such/dir/corvanta.ini");
+    EXPECT_FALSE(nowhere.WriteString("s", "k", "v"));
+}
+
+// Kills a process that rewrites the file in a loop at random moments: the file must
+// always be one complete version, never a torn one.
+TEST_F(IniFileTest, WriterKilledMidWriteLeavesACompleteFile) {
+    auto complete = [](const std::string& line) {
+        if (line == "[s]") {
+            return true;
+        }
+        auto equals = line.find('=');
+        if (line.empty() || line[0] != 'k' || equals == std::string::npos) {
+            return false;
+        }
+        std::string value = line.substr(equals + 1);
+        return value == std::string(1500, 'a') || value == std::string(1900, 'b');
+    };
+    for (int round = 0; round < 15; ++round) {
+        QProcess writer;
+        writer.start(TAVORO_INI_WRITER_LOOP, {QString::fromStdString(file().string())});
+        ASSERT_TRUE(writer.waitForStarted(30000));
+        ASSERT_TRUE(test::WaitUntil(
+            [&] { return writer.canReadLine() || writer.state() != QProcess::Running; }));
+        ASSERT_EQ(writer.readLine().trimmed(), "ready");
+        test::RunEventsFor(std::chrono::milliseconds(QRandomGenerator::global()->bounded(5, 60)));
+        writer.kill();
+        writer.waitForFinished(30000);
+
+        std::string text = content();
+        ASSERT_FALSE(text.empty());
+        ASSERT_EQ(text.back(), '\n') << "round " << round;
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            std::string line = text.substr(start, end - start);
+            ASSERT_TRUE(complete(line))
+                << "round " << round << ": torn line of " << line.size() << " bytes";
+            start = end + 1;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavoro
