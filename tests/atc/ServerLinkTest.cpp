@@ -306,3 +306,30 @@ TEST_F(ServerLinkTest, RepaintFollowsTheConnectionAlone) {
 
 }  // namespace
 }  // namespace tavoro
+
+namespace tavoro {
+namespace {
+
+TEST(DispatcherLoggedOutTest, LateAcceptanceWithoutConnectionLogsNobodyIn) {
+    Settings settings;
+    AircraftIdentity identity;
+    AircraftState state;
+    ServerLink link(settings, identity, state, fixedLookup(""));
+    LinkObserver seen(link);
+    Dispatcher dispatcher(link);
+
+    dispatcher.DispatchLine({"#TMserver", "ABC12", "hello"});
+    EXPECT_FALSE(link.logged_in());
+    EXPECT_TRUE(seen.colours.empty());
+
+    // A refusal is still shown, its fields joined without separator.
+    dispatcher.DispatchLine({"$ERserver", "ABC12", "2", "", "Invalid callsign"});
+    EXPECT_EQ(seen.lastStatus(ServerLink::kRefusalPanel), "refusé: ABC122Invalid callsign");
+    // Other types do nothing before login.
+    dispatcher.DispatchLine({"#AALFPG_TWR"});
+    dispatcher.DispatchLine({"$ERserverX", "not a refusal"});
+    EXPECT_EQ(seen.status.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tavoro
