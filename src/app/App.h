@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "Aircraft.h"
+#include "Dispatcher.h"
+#include "IniFile.h"
+#include "ServerLink.h"
+#include "Settings.h"
+
+namespace tavoro {
+
+class TForm1;
+class TForm_edit;
+class TForm_objet;
+
+// Where the program runs: the configuration file lives in the executable's folder, and
+// the working folder is where plan-file dialogs start when nothing else is known.
+struct AppPaths {
+    QString executable_folder;
+    QString working_folder;
+};
+
+// The composition root: creates everything that lives for the whole run, then the three
+// windows in order, and connects them. Nothing else reaches for global state.
+class App : public QObject {
+    Q_OBJECT
+
+public:
+    explicit App(const AppPaths& paths, ReverseLookup reverse_lookup = SystemReverseLookup());
+    ~App() override;
+
+    // Shows the main window as the program starts: minimised.
+    void Start();
+
+    IniFile& ini() { return ini_; }
+    Settings& settings() { return settings_; }
+    const CodeTables& code_tables() const { return code_tables_; }
+    ServerLink& link() { return link_; }
+    AircraftIdentity& identity() { return identity_; }
+    TForm1& Form1() { return *form1_; }
+    TForm_edit& Form_edit() { return *form_edit_; }
+    TForm_objet& Form_objet() { return *form_objet_; }
+
+signals:
+    // The main window has closed: the program ends.
+    void finished();
+
+private:
+    IniFile ini_;
+    Settings settings_;
+    CodeTables code_tables_;
+    AircraftIdentity identity_;
+    AircraftState state_;
+    ServerLink link_;
+    Dispatcher dispatcher_;
+    std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm_edit> form_edit_;
+    std::unique_ptr<TForm_objet> form_objet_;
+};
+
+}  // namespace tavoro

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+#include "ServerLink.h"
+#include "Settings.h"
+#include "StatePanel.h"
+
+namespace tavoro {
+
+// What the main window works with; all of it outlives the window.
+struct MainWindowContext {
+    IniFile& ini;
+    Settings& settings;
+    CodeTables& code_tables;
+    ServerLink& link;
+    QString executable_folder;
+    QString working_folder;
+    // The last step of creation: opening the simulator link.
+    std::function<void()> open_simulator_link;
+};
+
+// The main window: the three state panels and the aircraft labels along the top, four
+// panels in one place of which at most one shows, the status bar, the main menu and the
+// timers. Its handlers are short: the work belongs to the subsystems, which the
+// composition root connects to the signals below.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr char kCaption[] = "Tavoro 3.81";
+
+    // Runs the creation step: reads the configuration, then asks for the simulator link.
+    explicit TForm1(MainWindowContext context, QWidget* parent = nullptr);
+
+    // The texts of the two status-bar panels; each write replaces the panel's text.
+    void SetStatusText(int panel, const QString& text);
+    QString StatusText(int panel) const;
+
+    // The simulator menu's "Afficher": back at 10, 10 from the screen's top left, restored.
+    void Afficher();
+    // The simulator menu's "Masquer", and the "X" button: the window goes to the task bar.
+    void Masquer();
+
+    const QString& sim_type() const { return sim_type_; }
+    // False when start-up stopped at an unreadable report interval.
+    bool settings_loaded() const { return settings_loaded_; }
+    const QString& working_folder() const { return context_.working_folder; }
+
+    // Top row.
+    StatePanel* Panel_FSX;
+    StatePanel* Panel_server;
+    QLabel* Label_ID;
+    QLabel* Label_airline;
+    QLabel* Label_xpd;
+    StatePanel* Panel_charly;
+
+    // The four panels.
+    QWidget* Panel_param;
+    QWidget* Panel_ATC;
+    QWidget* Panel_FP;
+    QWidget* Panel_meteo;
+
+    // Settings panel.
+    QWidget* Panel_atc_server;
+    QLabel* Label_server;
+    QLineEdit* Edit_serveradresse;
+    QLineEdit* Edit_serverport;
+    QWidget* Panel_TS;
+    QWidget* Panel_div;
+    QCheckBox* CheckBox_atis;
+
+    // ATC list panel.
+    QListWidget* ListBox_ATC;
+
+    QPushButton* Button2;
+
+    // Menu.
+    QMenuBar* MainMenu1;
+    QAction* listeATC1;
+    QAction* Plandevol1;
+    QAction* meteo1;
+    QAction* parametres1;
+    QMenu* FPdeposs1;
+    QAction* tous1;
+    QAction* pardate1;
+    QAction* objet1;
+
+    // The timers the window drives; the server link owns Timer4 and Timer5.
+    QTimer* Timer1;
+    QTimer* Timer2;
+    QTimer* Timer3;
+    QTimer* Timer6;
+
+signals:
+    // Where later subsystems take over; each is emitted at the step that needs it.
+    void simulatorPanelClicked();
+    void atcListShown();
+    void weatherRequested();
+    void allFiledPlansRequested();
+    void filedPlansByDateRequested();
+    void objectViewRequested();
+    void removeSimulatorMenuRequested();
+    // The close step has run; the program ends.
+    void closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildTopRow(QWidget* central);
+    void buildPanels(QWidget* central);
+    void buildMenu();
+    void buildStatusBar();
+    QTimer* makeTimer(const char* name, int interval_ms);
+    void showOnly(QWidget* panel);
+    void paintServerPanel();
+
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void FormClose();
+    void parametres1Click();
+    void Panel_serverClick();
+    void Button2Click();
+
+    MainWindowContext context_;
+    QString sim_type_;
+    bool settings_loaded_ = false;
+    std::array<QLabel*, 2> status_panels_{};
+};
+
+}  // namespace tavoro

@@ -1,0 +1,465 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <iterator>
+
+#include "App.h"
+#include "AtcServerProcess.h"
+#include "EventLoop.h"
+#include "ModalAnswerer.h"
+#include "SingleInstance.h"
+#include "TForm1.h"
+#include "TForm_edit.h"
+#include "TForm_objet.h"
+
+namespace tavoro {
+namespace {
+
+using test::AtcServerProcess;
+using test::ModalAnswerer;
+using test::WaitUntil;
+
+ReverseLookup noReverseName() {
+    return [](const QHostAddress&, QObject*, std::function<void(const QString&)> done) {
+        done("atc.example");
+    };
+}
+
+QColor colourOf(const QWidget* widget) {
+    return widget->palette().color(QPalette::Window);
+}
+
+// A program folder of its own per test: the configuration file and a simulator folder.
+class ShellTest : public ::testing::Test {
+protected:
+    ShellTest() {
+        QDir(dir_.path()).mkpath("sim");
+        touch("sim/FSX.exe");
+    }
+
+    QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
+    void touch(const QString& name) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    std::string simFolder() const { return path("sim").toStdString() + "/"; }
+
+    void writeIni(const std::string& content) {
+        std::ofstream out(path("corvanta.ini").toStdString(), std::ios::binary);
+        out << content;
+    }
+    std::string ini() const {
+        std::ifstream in(path("corvanta.ini").toStdString(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // A configuration under which start-up asks nothing.
+    std::string quietIni(quint16 port = 6809, const std::string& extra = "") const {
+        return "[FSX]\nDIR=" + simFolder() + "\n[envoi]\navion=1000\n[connect]\nserveur=Tavoro\n" +
+               "adresse=127.0.0.1\nport=" + std::to_string(port) + "\npassword=pw\n" + extra;
+    }
+
+    std::unique_ptr<App> startApp() {
+        auto app = std::make_unique<App>(AppPaths{dir_.path(), dir_.path()}, noReverseName());
+        app->Start();
+        return app;
+    }
+
+    QTemporaryDir dir_;
+    ModalAnswerer answerer_;
+};
+
+TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
+    writeIni(quietIni());
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    EXPECT_EQ(form.windowTitle(), "Tavoro 3.81");
+    EXPECT_TRUE(form.isMinimized());
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMinMaxButtonsHint);
+    EXPECT_EQ(form.Label_ID->text(), "Inconnu");
+    EXPECT_EQ(form.Panel_server->caption(), "ATC server");
+    EXPECT_EQ(form.Button2->text(), "X");
+    EXPECT_EQ(app->Form_edit().objectName(), "Form_edit");
+    EXPECT_EQ(app->Form_objet().objectName(), "Form_objet");
+    EXPECT_TRUE(answerer_.shown().isEmpty());
+
+    // Exactly the colours of the link states, whatever the platform's palette.
+    EXPECT_EQ(colourOf(form.Panel_server), QColor(255, 0, 0));
+    EXPECT_EQ(form.Panel_server->frameShadow(), QFrame::Raised);
+    EXPECT_EQ(form.Panel_charly->caption(), "S");
+    EXPECT_EQ(colourOf(form.Panel_charly), QColor(255, 255, 0));
+
+    for (QWidget* panel : {form.Panel_param, form.Panel_ATC, form.Panel_FP, form.Panel_meteo}) {
+        EXPECT_TRUE(panel->isHidden()) << panel->objectName().toStdString();
+    }
+
+    struct TimerCase {
+        const char* name;
+        int interval;
+    };
+    for (auto [name, interval] : {TimerCase{"Timer1", 10000}, TimerCase{"Timer2", 1000},
+                                  TimerCase{"Timer3", 1000}, TimerCase{"Timer6", 5000}}) {
+        auto* timer = form.findChild<QTimer*>(name);
+        ASSERT_NE(timer, nullptr) << name;
+        EXPECT_EQ(timer->interval(), interval) << name;
+        EXPECT_FALSE(timer->isActive()) << name;
+    }
+    EXPECT_EQ(app->link().Timer4().interval(), 1000);
+    EXPECT_FALSE(app->link().Timer4().isActive());
+    EXPECT_EQ(app->link().Timer5().interval(), 100);
+    EXPECT_FALSE(app->link().Timer5().isActive());
+
+    auto* bar = form.findChild<QStatusBar*>("StatusBar1");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->findChild<QLabel*>("StatusBar1_panel0")->width(), 100);
+    EXPECT_EQ(bar->findChild<QLabel*>("StatusBar1_panel1")->width(), 200);
+    EXPECT_FALSE(form.objet1->isVisible());
+}
+
+TEST_F(ShellTest, MenuShowsOnePanelAtATime) {
+    writeIni(quietIni());
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    QSignalSpy atc_shown(&form, &TForm1::atcListShown);
+    QSignalSpy weather(&form, &TForm1::weatherRequested);
+    struct Step {
+        QAction* item;
+        QWidget* panel;
+    };
+    for (auto [item, panel] :
+         {Step{form.listeATC1, form.Panel_ATC}, Step{form.Plandevol1, form.Panel_FP},
+          Step{form.meteo1, form.Panel_meteo}, Step{form.parametres1, form.Panel_param},
+          Step{form.listeATC1, form.Panel_ATC}}) {
+        item->trigger();
+        for (QWidget* each : {form.Panel_param, form.Panel_ATC, form.Panel_FP, form.Panel_meteo}) {
+            EXPECT_EQ(each->isHidden(), each != panel)
+                << item->objectName().toStdString() << ": " << each->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(atc_shown.count(), 2);
+    EXPECT_EQ(weather.count(), 1);
+}
+
+struct ShowCase {
+    const char* name;
+    std::vector<const char*> executables;  // in the configured folder
+    bool asks;                             // whether the path dialog opens
+    const char* picked;                    // file picked there, or nullptr to cancel
+    const char* sim_type;
+};
+
+class ShowStepTest : public ShellTest, public ::testing::WithParamInterface<ShowCase> {};
+
+TEST_P(ShowStepTest, FindsTheSimulator) {
+    const ShowCase& c = GetParam();
+    QDir(dir_.path()).mkpath("configured");
+    QDir(dir_.path()).mkpath("elsewhere");
+    for (const char* exe : c.executables) {
+        touch(QString("configured/") + exe);
+    }
+    touch("elsewhere/Prepar3D.exe");
+    const std::string configured = path("configured").toStdString() + "/";
+    writeIni("[FSX]\nDIR=" + configured + "\n[envoi]\navion=1000\n");
+    if (c.picked) {
+        answerer_.QueueOpenFile(path(c.picked));
+    } else {
+        answerer_.QueueReject();
+    }
+
+    auto app = startApp();
+    EXPECT_EQ(answerer_.shown().contains("Simutator path?"), c.asks);
+    EXPECT_EQ(app->Form1().sim_type(), c.sim_type);
+    EXPECT_EQ(app->Form1().Panel_FSX->caption(), c.sim_type);
+    std::string expected_dir = c.asks && c.picked
+                                   ? QFileInfo(path(c.picked)).absolutePath().toStdString() + "/"
+                                   : configured;
+    EXPECT_EQ(app->settings().sim_dir, expected_dir);
+    EXPECT_EQ(app->ini().ReadString("FSX", "DIR", ""), expected_dir);
+    EXPECT_TRUE(answerer_.unexpected().isEmpty())
+        << answerer_.unexpected().join("; ").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShowStepTest,
+    ::testing::Values(
+        ShowCase{"both_gives_P3D", {"FSX.exe", "Prepar3D.exe"}, false, nullptr, "P3D"},
+        ShowCase{"fsx_only", {"FSX.exe"}, false, nullptr, "FSX"},
+        ShowCase{"name_case_ignored", {"fsx.EXE"}, false, nullptr, "FSX"},
+        ShowCase{"neither_cancelled", {}, true, nullptr, ""},
+        ShowCase{"neither_picked", {}, true, "elsewhere/Prepar3D.exe", "P3D"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ShellTest, CancelledPathIsAskedAgainAtTheNextStart) {
+    writeIni("[envoi]\navion=1000\n");
+    answerer_.QueueReject();
+    startApp().reset();
+    EXPECT_EQ(answerer_.shown(), QStringList{"Simutator path?"});
+    answerer_.QueueReject();
+    startApp().reset();
+    EXPECT_EQ(answerer_.shown(), (QStringList{"Simutator path?", "Simutator path?"}));
+    EXPECT_EQ(ini().find("[FSX]"), std::string::npos);
+}
+
+TEST_F(ShellTest, UnreadableIntervalStopsCreationAfterTheMessage) {
+    writeIni("[FSX]\nDIR=" + simFolder() + "\n[envoi]\navion=\n[turbulence]\nlgt=light\n");
+    answerer_.QueueAccept();
+    IniFile ini(path("corvanta.ini").toStdString());
+    Settings settings;
+    CodeTables tables;
+    AircraftIdentity identity;
+    AircraftState state;
+    ServerLink link(settings, identity, state, noReverseName());
+    int opened = 0;
+    TForm1 form(MainWindowContext{ini, settings, tables, link, dir_.path(), dir_.path(),
+                                  [&] { ++opened; }});
+    EXPECT_EQ(answerer_.shown(), QStringList{"'' n'est pas un nombre entier valide"});
+    EXPECT_FALSE(form.settings_loaded());
+    EXPECT_TRUE(tables[0].keys.empty());
+    EXPECT_EQ(opened, 0);
+
+    writeIni(quietIni());
+    TForm1 second(MainWindowContext{ini, settings, tables, link, dir_.path(), dir_.path(),
+                                    [&] { ++opened; }});
+    EXPECT_TRUE(second.settings_loaded());
+    EXPECT_EQ(opened, 1);
+}
+
+TEST_F(ShellTest, SettingsPanelEditsReachTheSettings) {
+    writeIni(quietIni(6809, "[ATIS]\naudio=false\n"));
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    form.parametres1->trigger();
+    EXPECT_EQ(form.Label_server->text(), "Tavoro");
+    EXPECT_EQ(form.Edit_serveradresse->text(), "127.0.0.1");
+    EXPECT_EQ(form.Edit_serverport->text(), "6809");
+    EXPECT_FALSE(form.CheckBox_atis->isChecked());
+
+    form.Edit_serveradresse->clear();
+    QTest::keyClicks(form.Edit_serveradresse, "atc");
+    EXPECT_EQ(app->settings().server_address, "atc");
+    QTest::keyClicks(form.Edit_serveradresse, ".example");
+    EXPECT_EQ(app->settings().server_address, "atc.example");
+    QTest::keyClick(form.Edit_serverport, Qt::Key_Backspace);
+    QTest::keyClicks(form.Edit_serverport, "0");
+    EXPECT_EQ(app->settings().server_port, "6800");
+    form.CheckBox_atis->click();
+    EXPECT_TRUE(app->settings().atis_audio);
+
+    form.close();
+    // The address and the box reach the file at close; the port never does.
+    EXPECT_NE(ini().find("adresse=atc.example"), std::string::npos);
+    EXPECT_NE(ini().find("port=6809"), std::string::npos);
+    EXPECT_NE(ini().find("audio=true"), std::string::npos);
+}
+
+TEST_F(ShellTest, ServerPanelConnectsLogsInAndDisconnects) {
+    AtcServerProcess server;
+    ASSERT_TRUE(server.started());
+    writeIni(quietIni(server.port()));
+    auto app = startApp();
+    TForm1& form = app->Form1();
+
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    EXPECT_EQ(colourOf(form.Panel_server), QColor(255, 85, 0));
+    ASSERT_TRUE(WaitUntil([&] { return app->link().logged_in(); }));
+    EXPECT_EQ(colourOf(form.Panel_server), QColor(0, 128, 0));
+    EXPECT_EQ(form.Panel_server->frameShadow(), QFrame::Sunken);
+    EXPECT_EQ(form.StatusText(1), "connecté atc.example");
+
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !app->link().socket_connected(); }));
+    EXPECT_TRUE(server.WaitForReceived("#DP"));
+    EXPECT_EQ(colourOf(form.Panel_server), QColor(255, 0, 0));
+    EXPECT_EQ(form.Panel_server->frameShadow(), QFrame::Raised);
+    EXPECT_EQ(form.StatusText(1), "server disconnected");
+}
+
+TEST_F(ShellTest, ClosingWhileOnlyConnectedSendsNoLogoff) {
+    // A server that accepts the connection but never answers the login.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QTcpSocket* peer = nullptr;
+    QObject::connect(&silent, &QTcpServer::newConnection,
+                     [&] { peer = silent.nextPendingConnection(); });
+    writeIni(quietIni(silent.serverPort()));
+    auto app = startApp();
+    QSignalSpy closed(&app->Form1(), &TForm1::closed);
+    app->link().ConnectToServer();
+    ASSERT_TRUE(WaitUntil([&] { return peer && app->link().socket_connected(); }));
+
+    app->Form1().close();
+    EXPECT_EQ(closed.count(), 1);
+    // Everything sent before the marker has arrived once the marker has.
+    app->link().SendLine("MARK\r\n");
+    QByteArray received;
+    ASSERT_TRUE(WaitUntil([&] {
+        received += peer->readAll();
+        return received.contains("MARK\r\n");
+    }));
+    EXPECT_TRUE(received.startsWith("#AP"));
+    EXPECT_FALSE(received.contains("#DP"));
+}
+
+TEST_F(ShellTest, ClosingWhenLoggedInSavesThenLogsOff) {
+    AtcServerProcess server;
+    ASSERT_TRUE(server.started());
+    writeIni("; kept\n[envoi]\navion=1000\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport=" +
+             std::to_string(server.port()) + "\npassword=pw\n[FSX]\nDIR=" + simFolder() + "\n");
+    auto app = startApp();
+    app->identity().atc_identifier = "ABC12";
+    int removed = 0;
+    QObject::connect(&app->Form1(), &TForm1::removeSimulatorMenuRequested, [&] {
+        // The menu goes last: the settings are written and the logoff is sent by then.
+        EXPECT_NE(ini().find("[ATIS]"), std::string::npos);
+        EXPECT_FALSE(app->link().logged_in() &&
+                     app->link().socketState() == QAbstractSocket::ConnectedState);
+        ++removed;
+    });
+    app->link().ConnectToServer();
+    ASSERT_TRUE(WaitUntil([&] { return app->link().logged_in(); }));
+
+    app->Form1().close();
+    EXPECT_EQ(removed, 1);
+    EXPECT_TRUE(server.WaitForReceived("#DPABC12"));
+    EXPECT_EQ(ini(),
+              "; kept\n[envoi]\navion=1000\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport=" +
+                  std::to_string(server.port()) + "\npassword=pw\n[FSX]\nDIR=" + simFolder() +
+                  "\n[ATIS]\naudio=false\n[TS]\nDIR=error\nadresse=error\npassword=error\n"
+                  "nickname=error\n");
+}
+
+TEST_F(ShellTest, HideAndShowFromTheSimulatorMenu) {
+    writeIni(quietIni());
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    form.Afficher();
+    EXPECT_FALSE(form.isMinimized());
+    EXPECT_EQ(form.pos(), QPoint(10, 10));
+    form.Masquer();
+    EXPECT_TRUE(form.isMinimized());
+    form.Afficher();
+    EXPECT_FALSE(form.isMinimized());
+    QTest::mouseClick(form.Button2, Qt::LeftButton);
+    EXPECT_TRUE(form.isMinimized());
+}
+
+TEST_F(ShellTest, EntryDialogGivesTheTextOnOkOnly) {
+    writeIni(quietIni());
+    auto app = startApp();
+    TForm_edit& dialog = app->Form_edit();
+    answerer_.QueueText("lfpg/resmi");
+    EXPECT_EQ(EnterLine(dialog, "Entrer la route", 340, 300, "Entrez les points", ""),
+              "lfpg/resmi");
+    EXPECT_EQ(dialog.windowTitle(), "Entrer la route");
+    EXPECT_EQ(dialog.Label1->text(), "Entrez les points");
+    EXPECT_EQ(dialog.width(), 340);
+    EXPECT_EQ(dialog.Edit1->width(), 300);
+
+    answerer_.Queue([](QWidget* modal) { modal->findChild<QPushButton*>("Button_anul")->click(); });
+    EXPECT_EQ(EnterLine(dialog, "FP déposés", 170, 120, "Entrez la date", "09/12/2026"),
+              std::nullopt);
+    EXPECT_EQ(dialog.Edit1->text(), "09/12/2026");
+    EXPECT_TRUE(answerer_.unexpected().isEmpty());
+}
+
+TEST_F(ShellTest, LogBoxFillsTheObjectWindowOnlyWithoutTheLists) {
+    writeIni(quietIni());
+    auto app = startApp();
+    TForm_objet& window = app->Form_objet();
+    window.show();
+    window.AppendLog("first");
+    window.AppendLog("second");
+    EXPECT_EQ(window.Memo1->toPlainText(), "first\nsecond");
+
+    window.resize(600, 500);
+    EXPECT_EQ(window.Memo1->geometry(), QRect(192, 40, 290, 353));
+    window.ShowPlanLayout();
+    window.resize(700, 450);
+    EXPECT_EQ(window.Memo1->geometry(), QRect(0, 0, 700, 450));
+    window.ShowObjectLayout();
+    EXPECT_EQ(window.Memo1->geometry(), QRect(192, 40, 290, 353));
+    window.resize(640, 480);
+    EXPECT_EQ(window.Memo1->geometry(), QRect(192, 40, 290, 353));
+}
+
+TEST(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstEnds) {
+    QTemporaryDir dir;
+    auto first = std::make_unique<SingleInstance>(dir.path(), "MonMutexcorvanta2");
+    EXPECT_TRUE(first->IsFirst());
+    SingleInstance second(dir.path(), "MonMutexcorvanta2");
+    EXPECT_FALSE(second.IsFirst());
+    SingleInstance other_name(dir.path(), "another");
+    EXPECT_TRUE(other_name.IsFirst());
+    first.reset();
+    SingleInstance third(dir.path(), "MonMutexcorvanta2");
+    EXPECT_TRUE(third.IsFirst());
+}
+
+// The real program, started twice for one user: the second ends at once and silently;
+// after the first dies without cleaning up, the next start runs.
+TEST(SingleInstanceProcessTest, SecondStartEndsSilentlyAndACrashBlocksNothing) {
+    QTemporaryDir dir;
+    QString program = QDir(dir.path()).filePath("tavoro");
+    ASSERT_TRUE(QFile::copy(TAVORO_CLIENT_PATH, program));
+    QDir(dir.path()).mkpath("sim");
+    QFile(QDir(dir.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
+    {
+        std::ofstream ini(QDir(dir.path()).filePath("corvanta.ini").toStdString());
+        ini << "[FSX]\nDIR=" << QDir(dir.path()).filePath("sim").toStdString()
+            << "/\n[envoi]\navion=1000\n";
+    }
+    QString runtime = QDir(dir.path()).filePath("runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+
+    auto start = [&](QProcess& process) {
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.path());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, {});
+        return process.waitForStarted(30000);
+    };
+    auto holder = [&] {
+        QFile lock(QDir(runtime).filePath("MonMutexcorvanta2.lock"));
+        return lock.open(QIODevice::ReadOnly) ? lock.readAll().trimmed().toLongLong() : 0;
+    };
+
+    QProcess first;
+    ASSERT_TRUE(start(first));
+    ASSERT_TRUE(WaitUntil([&] { return holder() == first.processId(); }));
+
+    QProcess second;
+    ASSERT_TRUE(start(second));
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.readAll(), QByteArray());
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.kill();  // no clean-up of any kind
+    ASSERT_TRUE(first.waitForFinished(30000));
+    QProcess third;
+    ASSERT_TRUE(start(third));
+    EXPECT_TRUE(WaitUntil([&] { return holder() == third.processId(); }));
+    EXPECT_EQ(third.state(), QProcess::Running);
+    third.kill();
+    third.waitForFinished(30000);
+}
+
+}  // namespace
+}  // namespace tavoro
