@@ -12,10 +12,16 @@ cmake --build "$build" -j"$(nproc)"
 bin="$PWD/$build/bin"
 
 port="${TAVORO_DEMO_PORT:-6809}"
+# The client looks for the simulator's executable in [FSX] DIR; the demo's simulator
+# folder holds a stand-in so that start-up does not ask for it.
+mkdir -p "$PWD/$build/sim"
+touch "$PWD/$build/sim/FSX.exe"
 # A first run gets a configuration that points at the stand-in server; later runs keep
 # whatever the user changed.
 if [ ! -f "$bin/corvanta.ini" ]; then
     cat > "$bin/corvanta.ini" <<INI
+[FSX]
+DIR=$PWD/$build/sim/
 [connect]
 serveur=Tavoro demo
 adresse=127.0.0.1

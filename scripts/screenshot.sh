@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Takes the README's screenshot of the main window: the client and the stand-in ATC
+# server run on a private Xvfb display, the client connects, and the window is captured.
+# Usage: scripts/screenshot.sh [output.png]   (default: docs/main-window.png)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out="$(realpath -m "${1:-docs/main-window.png}")"
+
+scripts/install-deps.sh
+for tool in xdotool:xdotool import:imagemagick; do
+    if ! command -v "${tool%%:*}" >/dev/null; then
+        sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${tool##*:}"
+    fi
+done
+
+build=build/demo
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+
+work="$(mktemp -d)"
+cp "$build/bin/tavoro" "$work/"
+mkdir -p "$work/sim" "$work/runtime"
+chmod 700 "$work/runtime"
+touch "$work/sim/FSX.exe"
+port=$((20000 + RANDOM % 20000))
+cat > "$work/corvanta.ini" <<INI
+[FSX]
+DIR=$work/sim/
+[connect]
+serveur=Tavoro demo
+adresse=127.0.0.1
+port=$port
+password=demo
+[envoi]
+avion=5000
+INI
+
+display=":$((50 + RANDOM % 50))"
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp &
+xvfb=$!
+"$build/bin/tavoro-atcserver" --port "$port" </dev/null >"$work/server.log" 2>&1 &
+server=$!
+trap 'kill $client $server $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+client=""
+sleep 1
+
+export DISPLAY="$display" XDG_RUNTIME_DIR="$work/runtime"
+"$work/tavoro" &
+client=$!
+
+window=""
+for _ in $(seq 50); do
+    window="$(xdotool search --name '^Tavoro 3.81' 2>/dev/null | tail -n 1 || true)"
+    [ -n "$window" ] && break
+    sleep 0.2
+done
+[ -n "$window" ] || { echo "the main window did not appear" >&2; exit 1; }
+
+# The window starts minimised; bring it up as "Afficher" would, then connect.
+xdotool windowmap "$window" windowmove "$window" 10 10 windowsize "$window" 520 260
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+panel_x=$(( WIDTH * 20 / 100 ))
+xdotool mousemove --window "$window" "$panel_x" 40 click 1
+for _ in $(seq 50); do
+    grep -q '> #TMserver' "$work/server.log" && break
+    sleep 0.2
+done
+xdotool mousemove --window "$window" 230 12 click 1   # the "parametres" menu item
+sleep 1
+
+mkdir -p "$(dirname "$out")"
+import -window "$window" "$out"
+echo "Screenshot written to $out"
