@@ -296,8 +296,20 @@ TEST_F(ShellTest, ClosingWhileOnlyConnectedSendsNoLogoff) {
     writeIni(quietIni(silent.serverPort()));
     auto app = startApp();
     QSignalSpy closed(&app->Form1(), &TForm1::closed);
+    // Another window holds the focus while the connection opens.
+    app->Form_objet().show();
+    app->Form_objet().activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return app->Form_objet().isActiveWindow(); }));
     app->link().ConnectToServer();
     ASSERT_TRUE(WaitUntil([&] { return peer && app->link().socket_connected(); }));
+
+    // Activation repaints the button from the connection alone: green, lowered, where
+    // the link itself shows lime until the login is accepted.
+    EXPECT_EQ(colourOf(app->Form1().Panel_server), QColor(0, 255, 0));
+    app->Form1().Afficher();
+    ASSERT_TRUE(WaitUntil([&] { return app->Form1().isActiveWindow(); }));
+    EXPECT_EQ(colourOf(app->Form1().Panel_server), QColor(0, 128, 0));
+    EXPECT_EQ(app->Form1().Panel_server->frameShadow(), QFrame::Sunken);
 
     app->Form1().close();
     EXPECT_EQ(closed.count(), 1);
