@@ -19,27 +19,7 @@ touch "$PWD/$build/sim/FSX.exe"
 # A first run gets a configuration that points at the stand-in server; later runs keep
 # whatever the user changed.
 if [ ! -f "$bin/corvanta.ini" ]; then
-    cat > "$bin/corvanta.ini" <<INI
-[FSX]
-DIR=$PWD/$build/sim/
-[connect]
-serveur=Tavoro demo
-adresse=127.0.0.1
-port=$port
-password=demo
-[envoi]
-avion=5000
-[ATIS]
-audio=false
-[facility]
-0=Observer
-1=FSS
-2=Delivery
-3=Ground
-4=Tower
-5=Approach
-6=Center
-INI
+    scripts/demo-config.sh "$PWD/$build/sim" "$port" > "$bin/corvanta.ini"
 fi
 
 # The server reads its commands from a pipe, so that from another terminal

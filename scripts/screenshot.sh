@@ -25,17 +25,7 @@ mkdir -p "$work/sim" "$work/runtime"
 chmod 700 "$work/runtime"
 touch "$work/sim/FSX.exe"
 port=$((20000 + RANDOM % 20000))
-cat > "$work/corvanta.ini" <<INI
-[FSX]
-DIR=$work/sim/
-[connect]
-serveur=Tavoro demo
-adresse=127.0.0.1
-port=$port
-password=demo
-[envoi]
-avion=5000
-INI
+scripts/demo-config.sh "$work/sim" "$port" > "$work/corvanta.ini"
 
 display=":$((50 + RANDOM % 50))"
 Xvfb "$display" -screen 0 800x600x24 -nolisten tcp &

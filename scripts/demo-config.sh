@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Prints a corvanta.ini for the stand-ins: demo-config.sh SIM_FOLDER PORT
+set -euo pipefail
+sim_folder="$1"
+port="$2"
+cat <<INI
+[FSX]
+DIR=$sim_folder/
+[connect]
+serveur=Tavoro demo
+adresse=127.0.0.1
+port=$port
+password=demo
+[envoi]
+avion=5000
+[ATIS]
+audio=false
+[facility]
+0=Observer
+1=FSS
+2=Delivery
+3=Ground
+4=Tower
+5=Approach
+6=Center
+INI
