@@ -264,9 +264,7 @@ void TForm1::FormShow() {
             sim_dir = FolderWithSeparator(chosen);
             context_.settings.sim_dir = FromDisplay(sim_dir);
             if (!SaveSimulatorFolder(context_.ini, context_.settings.sim_dir)) {
-                QMessageBox::warning(this, kCaption,
-                                     QStringLiteral("Impossible d'écrire %1")
-                                         .arg(QString::fromStdString(context_.ini.path())));
+                reportUnwritableSettings();
             }
         }
     }
@@ -293,14 +291,19 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormClose() {
     if (!SaveSettings(context_.ini, context_.settings)) {
-        QMessageBox::warning(this, kCaption,
-                             QStringLiteral("Impossible d'écrire %1")
-                                 .arg(QString::fromStdString(context_.ini.path())));
+        reportUnwritableSettings();
     }
     if (context_.link.logged_in()) {
         context_.link.DisconnectFromServer();
     }
     emit removeSimulatorMenuRequested();
+}
+
+void TForm1::reportUnwritableSettings() {
+    // The file kept its previous content; the user should know the change is not in it.
+    QMessageBox::warning(
+        this, kCaption,
+        QStringLiteral("Impossible d'écrire %1").arg(QString::fromStdString(context_.ini.path())));
 }
 
 void TForm1::parametres1Click() {

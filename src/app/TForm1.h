@@ -126,6 +126,7 @@ private:
     QTimer* makeTimer(const char* name, int interval_ms);
     void showOnly(QWidget* panel);
     void paintServerPanel();
+    void reportUnwritableSettings();
 
     void FormCreate();
     void FormShow();
