@@ -5,39 +5,31 @@
 
 namespace tavoro {
 
-bool SimulatorFileExists(const QString& folder, const QString& name) {
-    // The folder text is joined as it is, as the configuration stores it with its
-    // trailing separator; a value such as "ERROR" names no folder at all.
-    QFileInfo exact(folder + name);
-    if (exact.isFile()) {
-        return true;
-    }
-    QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists()) {
-        return false;
+SimulatorExecutables FindSimulatorExecutables(const QString& sim_dir) {
+    // Joined as text, as the program always did: a value such as "ERROR" names a file
+    // "ERRORFSX.exe" in the current folder, which does not exist.
+    const QFileInfo fsx(sim_dir + "FSX.exe");
+    const QFileInfo prepar3d(sim_dir + "Prepar3D.exe");
+    SimulatorExecutables found;
+    const QDir dir = fsx.absoluteDir();
+    if (sim_dir.isEmpty() || !dir.exists()) {
+        return found;
     }
     for (const QFileInfo& entry : dir.entryInfoList(QDir::Files)) {
-        if (entry.fileName().compare(name, Qt::CaseInsensitive) == 0) {
-            return true;
-        }
+        found.fsx |= entry.fileName().compare(fsx.fileName(), Qt::CaseInsensitive) == 0;
+        found.prepar3d |= entry.fileName().compare(prepar3d.fileName(), Qt::CaseInsensitive) == 0;
     }
-    return false;
+    return found;
 }
 
-bool NeedsSimulatorPath(const QString& sim_dir) {
-    return !SimulatorFileExists(sim_dir, kFsxExecutable) &&
-           !SimulatorFileExists(sim_dir, kP3dExecutable);
-}
-
-QString DetectSimType(const QString& sim_dir, const QString& previous) {
-    QString type = previous;
-    if (SimulatorFileExists(sim_dir, kFsxExecutable)) {
-        type = "FSX";
+QString SimTypeOf(const SimulatorExecutables& found, const QString& previous) {
+    if (found.prepar3d) {
+        return "P3D";
     }
-    if (SimulatorFileExists(sim_dir, kP3dExecutable)) {
-        type = "P3D";
+    if (found.fsx) {
+        return "FSX";
     }
-    return type;
+    return previous;
 }
 
 QString FolderWithSeparator(const QString& file_path) {

@@ -4,20 +4,23 @@
 
 namespace tavoro {
 
-// The simulator executables looked for in the configured folder.
-inline constexpr char kFsxExecutable[] = "FSX.exe";
-inline constexpr char kP3dExecutable[] = "Prepar3D.exe";
+// Which simulator executables the configured folder holds.
+struct SimulatorExecutables {
+    bool fsx = false;       // "FSX.exe"
+    bool prepar3d = false;  // "Prepar3D.exe"
 
-// Whether `folder` + `name` is a file. The folder comes from a Windows installation,
-// where names ignore letter case, so "fsx.exe" found on a Linux disk counts too.
-bool SimulatorFileExists(const QString& folder, const QString& name);
+    bool none() const { return !fsx && !prepar3d; }
+};
 
-// True when neither executable is in the folder: the user is asked where it is.
-bool NeedsSimulatorPath(const QString& sim_dir);
+// Looks for `sim_dir` + "FSX.exe" and `sim_dir` + "Prepar3D.exe", joined as the
+// configuration stores the folder (with its trailing separator). The folder comes from a
+// Windows installation, where names ignore letter case, so "fsx.exe" on a Linux disk
+// counts too. The folder is listed once for both names.
+SimulatorExecutables FindSimulatorExecutables(const QString& sim_dir);
 
 // "FSX" or "P3D" by the executables present ("P3D" wins when both are); otherwise the
 // previous value stays.
-QString DetectSimType(const QString& sim_dir, const QString& previous);
+QString SimTypeOf(const SimulatorExecutables& found, const QString& previous);
 
 // The folder of a chosen file, with its trailing separator, as [FSX] DIR holds it.
 QString FolderWithSeparator(const QString& file_path);

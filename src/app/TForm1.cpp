@@ -256,7 +256,8 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     setWindowTitle(kCaption);
     QString sim_dir = ToDisplay(context_.settings.sim_dir);
-    if (NeedsSimulatorPath(sim_dir)) {
+    SimulatorExecutables found = FindSimulatorExecutables(sim_dir);
+    if (found.none()) {
         QString start = QDir(sim_dir).exists() ? sim_dir : QDir::homePath();
         QString chosen = QFileDialog::getOpenFileName(nullptr, "Simutator path?", start,
                                                       "simulateur (*.exe *.EXE)");
@@ -266,9 +267,10 @@ void TForm1::FormShow() {
             if (!SaveSimulatorFolder(context_.ini, context_.settings.sim_dir)) {
                 reportUnwritableSettings();
             }
+            found = FindSimulatorExecutables(sim_dir);
         }
     }
-    sim_type_ = DetectSimType(sim_dir, sim_type_);
+    sim_type_ = SimTypeOf(found, sim_type_);
     Panel_FSX->setCaption(sim_type_);
 }
 

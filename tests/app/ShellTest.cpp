@@ -30,7 +30,7 @@ using test::AtcServerProcess;
 using test::ModalAnswerer;
 using test::WaitUntil;
 
-ReverseLookup noReverseName() {
+ReverseLookup fixedReverseName() {
     return [](const QHostAddress&, QObject*, std::function<void(const QString&)> done) {
         done("atc.example");
     };
@@ -70,7 +70,7 @@ protected:
     }
 
     std::unique_ptr<App> startApp() {
-        auto app = std::make_unique<App>(AppPaths{dir_.path(), dir_.path()}, noReverseName());
+        auto app = std::make_unique<App>(AppPaths{dir_.path(), dir_.path()}, fixedReverseName());
         app->Start();
         return app;
     }
@@ -220,7 +220,7 @@ TEST_F(ShellTest, UnreadableIntervalStopsCreationAfterTheMessage) {
     CodeTables tables;
     AircraftIdentity identity;
     AircraftState state;
-    ServerLink link(settings, identity, state, noReverseName());
+    ServerLink link(settings, identity, state, fixedReverseName());
     int opened = 0;
     TForm1 form(MainWindowContext{ini, settings, tables, link, dir_.path(), dir_.path(),
                                   [&] { ++opened; }});
@@ -335,8 +335,7 @@ TEST_F(ShellTest, ClosingWhenLoggedInSavesThenLogsOff) {
     QObject::connect(&app->Form1(), &TForm1::removeSimulatorMenuRequested, [&] {
         // The menu goes last: the settings are written and the logoff is sent by then.
         EXPECT_NE(ini().find("[ATIS]"), std::string::npos);
-        EXPECT_FALSE(app->link().logged_in() &&
-                     app->link().socketState() == QAbstractSocket::ConnectedState);
+        EXPECT_NE(app->link().socketState(), QAbstractSocket::ConnectedState);
         ++removed;
     });
     app->link().ConnectToServer();
@@ -350,6 +349,20 @@ TEST_F(ShellTest, ClosingWhenLoggedInSavesThenLogsOff) {
                   std::to_string(server.port()) + "\npassword=pw\n[FSX]\nDIR=" + simFolder() +
                   "\n[ATIS]\naudio=false\n[TS]\nDIR=error\nadresse=error\npassword=error\n"
                   "nickname=error\n");
+}
+
+TEST_F(ShellTest, UnwritableConfigurationIsReportedAtClose) {
+    // A folder where the file should be: nothing can be read from or written to it.
+    QDir(dir_.path()).mkpath("corvanta.ini");
+    answerer_.QueueAccept();  // the interval cannot be read either
+    answerer_.QueueReject();  // nor the simulator folder: the path is asked for
+    auto app = startApp();
+    answerer_.QueueAccept();
+    app->Form1().close();
+    ASSERT_EQ(answerer_.shown().size(), 3);
+    EXPECT_TRUE(answerer_.shown()[2].startsWith("Impossible d'écrire "))
+        << answerer_.shown()[2].toStdString();
+    EXPECT_TRUE(QFileInfo(path("corvanta.ini")).isDir());
 }
 
 TEST_F(ShellTest, HideAndShowFromTheSimulatorMenu) {
@@ -417,6 +430,14 @@ TEST(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstEnds) {
     first.reset();
     SingleInstance third(dir.path(), "MonMutexcorvanta2");
     EXPECT_TRUE(third.IsFirst());
+}
+
+TEST(SingleInstanceTest, LockThatCannotBeCreatedLetsTheProgramRun) {
+    QTemporaryDir dir;
+    QFile blocker(QDir(dir.path()).filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    SingleInstance instance(blocker.fileName(), "MonMutexcorvanta2");
+    EXPECT_TRUE(instance.IsFirst());
 }
 
 // The real program, started twice for one user: the second ends at once and silently;

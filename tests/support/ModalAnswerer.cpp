@@ -10,6 +10,18 @@
 #include <QPushButton>
 
 namespace tavoro::test {
+namespace {
+
+// Closes a dialog the way its own buttons would; any other modal window is closed.
+void finish(QWidget* modal, bool accept) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        accept ? dialog->accept() : dialog->reject();
+    } else {
+        modal->close();
+    }
+}
+
+}  // namespace
 
 ModalAnswerer::ModalAnswerer() {
     timer_.setInterval(10);
@@ -37,25 +49,19 @@ void ModalAnswerer::QueueAccept() {
                 return;
             }
         }
-        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            dialog->accept();
-        }
+        finish(modal, true);
     });
 }
 
 void ModalAnswerer::QueueReject() {
-    Queue([](QWidget* modal) {
-        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            dialog->reject();
-        }
-    });
+    Queue([](QWidget* modal) { finish(modal, false); });
 }
 
 void ModalAnswerer::QueueOpenFile(const QString& path) {
     Queue([path](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         if (!dialog) {
-            qobject_cast<QDialog*>(modal)->reject();
+            finish(modal, false);
             return;
         }
         // Typed as a user would: selectFile alone races the dialog's directory loading.
@@ -64,7 +70,7 @@ void ModalAnswerer::QueueOpenFile(const QString& path) {
         } else {
             dialog->selectFile(path);
         }
-        static_cast<QDialog*>(dialog)->accept();
+        finish(dialog, true);
     });
 }
 
@@ -73,7 +79,7 @@ void ModalAnswerer::QueueText(const QString& text) {
         if (auto* edit = modal->findChild<QLineEdit*>("Edit1")) {
             edit->setText(text);
         }
-        qobject_cast<QDialog*>(modal)->accept();
+        finish(modal, true);
     });
 }
 
@@ -87,11 +93,7 @@ void ModalAnswerer::poll() {
     shown_ << (box ? box->text() : modal->windowTitle());
     if (answers_.empty()) {
         unexpected_ << shown_.back();
-        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            dialog->reject();
-        } else {
-            modal->close();
-        }
+        finish(modal, false);
         return;
     }
     Answer answer = std::move(answers_.front());
