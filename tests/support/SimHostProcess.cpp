@@ -1,0 +1,80 @@
+#include "SimHostProcess.h"
+
+#include <sys/prctl.h>
+
+#include <QJsonDocument>
+#include <csignal>
+
+#include "EventLoop.h"
+
+namespace tavoro::test {
+
+SimHostProcess::SimHostProcess(const QStringList& extra_arguments) {
+    // A folder the stand-in creates itself, as it would in real use.
+    folder_ = parent_.filePath("sim");
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    // A test that crashes must not leave its simulator behind.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process_.start(TAVORO_SIMHOST_PATH, QStringList{"--dir", folder_} + extra_arguments);
+    if (!process_.waitForStarted(kDeadline.count())) {
+        return;
+    }
+    started_ = WaitUntil([&] {
+                   return Output().contains("serving in " + folder_) ||
+                          process_.state() == QProcess::NotRunning;
+               }) &&
+               running();
+}
+
+SimHostProcess::~SimHostProcess() {
+    if (running()) {
+        Command("quit");
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+}
+
+void SimHostProcess::Command(const QString& line) {
+    process_.write(line.toUtf8() + "\n");
+    process_.waitForBytesWritten(5000);
+}
+
+void SimHostProcess::readOutput() {
+    pending_ += process_.readAllStandardOutput();
+    qsizetype end;
+    while ((end = pending_.indexOf('\n')) >= 0) {
+        output_ << QString::fromUtf8(pending_.left(end));
+        pending_.remove(0, end + 1);
+    }
+}
+
+QStringList SimHostProcess::Output() {
+    readOutput();
+    return output_;
+}
+
+QJsonObject SimHostProcess::Dump() {
+    const qsizetype seen = Output().size();
+    Command("dump");
+    QJsonObject dump;
+    WaitUntil([&] {
+        const QStringList lines = Output();
+        for (qsizetype i = seen; i < lines.size(); ++i) {
+            if (lines[i].startsWith('{')) {
+                dump = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+                return true;
+            }
+        }
+        return !running();
+    });
+    return dump;
+}
+
+void SimHostProcess::Kill() {
+    process_.kill();
+    process_.waitForFinished(5000);
+}
+
+}  // namespace tavoro::test
