@@ -28,7 +28,7 @@ SimHostProcess::SimHostProcess(const QStringList& extra_arguments) {
 
 SimHostProcess::~SimHostProcess() {
     if (running()) {
-        Command("quit");
+        process_.write("quit\n");
         if (!process_.waitForFinished(5000)) {
             process_.kill();
             process_.waitForFinished(5000);
@@ -36,9 +36,22 @@ SimHostProcess::~SimHostProcess() {
     }
 }
 
-void SimHostProcess::Command(const QString& line) {
+QString SimHostProcess::Command(const QString& line) {
+    const qsizetype seen = Output().size();
     process_.write(line.toUtf8() + "\n");
     process_.waitForBytesWritten(5000);
+    QString answer;
+    WaitUntil([&] {
+        const QStringList lines = Output();
+        for (qsizetype i = seen; i < lines.size(); ++i) {
+            if (lines[i] == "ok" || lines[i].startsWith("error: ") || lines[i].startsWith('{')) {
+                answer = lines[i];
+                return true;
+            }
+        }
+        return !running();
+    });
+    return answer;
 }
 
 void SimHostProcess::readOutput() {
@@ -56,20 +69,7 @@ QStringList SimHostProcess::Output() {
 }
 
 QJsonObject SimHostProcess::Dump() {
-    const qsizetype seen = Output().size();
-    Command("dump");
-    QJsonObject dump;
-    WaitUntil([&] {
-        const QStringList lines = Output();
-        for (qsizetype i = seen; i < lines.size(); ++i) {
-            if (lines[i].startsWith('{')) {
-                dump = QJsonDocument::fromJson(lines[i].toUtf8()).object();
-                return true;
-            }
-        }
-        return !running();
-    });
-    return dump;
+    return QJsonDocument::fromJson(Command("dump").toUtf8()).object();
 }
 
 void SimHostProcess::Kill() {

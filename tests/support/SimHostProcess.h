@@ -23,8 +23,10 @@ public:
     // The rendezvous folder; point TAVORO_SIM_DIR at it to reach this stand-in.
     QString folder() const { return folder_; }
 
-    // One command on the stand-in's standard input, e.g. "set lat 48.5".
-    void Command(const QString& line);
+    // One command on the stand-in's standard input, e.g. "set lat 48.5"; returns its
+    // answer once applied: "ok", "error: ...", or the JSON line of "dump". Empty when
+    // no answer came.
+    QString Command(const QString& line);
     // Sends "dump" and returns the JSON object it prints; empty when none came.
     QJsonObject Dump();
     // Everything the stand-in printed so far, one entry per line.
