@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the client and its stand-ins, starts the stand-in ATC server and runs the
-# client against it. Without a display the client runs under Xvfb.
+# Builds the client and its stand-ins, starts the stand-in simulator and the stand-in ATC
+# server and runs the client against them. Without a display the client runs under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,8 +32,32 @@ mkfifo "$fifo"
 exec 3<>"$fifo"
 "$bin/tavoro-atcserver" --port "$port" <&3 >"$log" 2>&1 &
 server=$!
-trap 'kill "$server" 2>/dev/null || true; rm -f "$fifo"' EXIT
 echo "Stand-in ATC server on 127.0.0.1:$port (log: $log, commands: $fifo)"
+
+# The stand-in simulator, met by the client in a folder of the demo's own; it too reads
+# its commands from a pipe:
+#   echo "set gs_kt 250" > build/demo/simhost.in
+# and its answers (and "dump") go to build/demo/simhost.log.
+export TAVORO_SIM_DIR="$PWD/$build/simdir"
+sim_fifo="$PWD/$build/simhost.in"
+sim_log="$PWD/$build/simhost.log"
+rm -f "$sim_fifo"
+mkfifo "$sim_fifo"
+exec 4<>"$sim_fifo"
+"$bin/tavoro-simhost" --dir "$TAVORO_SIM_DIR" <&4 >"$sim_log" 2>&1 &
+simhost=$!
+trap 'kill "$server" "$simhost" 2>/dev/null || true; rm -f "$fifo" "$sim_fifo"' EXIT
+# A plausible aircraft, on the clock of this machine.
+{
+    cat scripts/demo-aircraft.txt
+    echo "set zulu $(date -u +%H:%M:%S)"
+    echo "set local $(date +%H:%M)"
+} >&4
+for _ in $(seq 50); do
+    grep -q "^serving in" "$sim_log" 2>/dev/null && break
+    sleep 0.1
+done
+echo "Stand-in simulator in $TAVORO_SIM_DIR (log: $sim_log, commands: $sim_fifo)"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     "$bin/tavoro"

@@ -6,9 +6,13 @@
 
 #include "Aircraft.h"
 #include "Dispatcher.h"
+#include "FsuipcClient.h"
 #include "IniFile.h"
 #include "ServerLink.h"
 #include "Settings.h"
+#include "SimConnect.h"
+#include "SimulatorLink.h"
+#include "SimulatorPlatform.h"
 
 namespace tavoro {
 
@@ -29,7 +33,9 @@ class App : public QObject {
     Q_OBJECT
 
 public:
-    explicit App(const AppPaths& paths, ReverseLookup reverse_lookup = SystemReverseLookup());
+    // `simulator` serves the two simulator interfaces: by default this platform's own.
+    explicit App(const AppPaths& paths, ReverseLookup reverse_lookup = SystemReverseLookup(),
+                 SimulatorPlatform simulator = MakeSimulatorPlatform());
     ~App() override;
 
     // Shows the main window as the program starts: minimised.
@@ -40,6 +46,9 @@ public:
     const CodeTables& code_tables() const { return code_tables_; }
     ServerLink& link() { return link_; }
     AircraftIdentity& identity() { return identity_; }
+    const AircraftState& aircraft() const { return state_; }
+    const FailureState& failure_state() const { return failure_state_; }
+    SimulatorLink& sim_link() { return sim_link_; }
     TForm1& Form1() { return *form1_; }
     TForm_edit& Form_edit() { return *form_edit_; }
     TForm_objet& Form_objet() { return *form_objet_; }
@@ -54,6 +63,11 @@ private:
     CodeTables code_tables_;
     AircraftIdentity identity_;
     AircraftState state_;
+    FailureState failure_state_{};
+    SimulatorPlatform simulator_;
+    FsuipcClient fsuipc_;
+    SimConnect simconnect_;
+    SimulatorLink sim_link_;
     ServerLink link_;
     Dispatcher dispatcher_;
     std::unique_ptr<TForm1> form1_;

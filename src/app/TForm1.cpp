@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "AircraftConversion.h"
 #include "SimulatorFolder.h"
 #include "Text.h"
 
@@ -49,6 +50,15 @@ TForm1::TForm1(MainWindowContext context, QWidget* parent)
     connect(&link, &ServerLink::errorMessage, this,
             [this](const QString& text) { QMessageBox::warning(this, kCaption, text); });
     paintServerPanel();
+
+    SimulatorLink& sim_link = context_.sim_link;
+    sim_link.SetTimers({Timer1, Timer2, Timer3});
+    connect(&sim_link, &SimulatorLink::panelChanged, this, &TForm1::paintSimulatorPanel);
+    connect(&sim_link, &SimulatorLink::statusMessage, this, &TForm1::SetStatusText);
+    connect(&sim_link, &SimulatorLink::identityRead, this, &TForm1::showIdentity);
+    connect(&sim_link, &SimulatorLink::stateUpdated, this, &TForm1::showAircraftState);
+    connect(Panel_FSX, &StatePanel::clicked, &sim_link, &SimulatorLink::Panel_FSXClick);
+    paintSimulatorPanel();
     resize(520, 300);
 
     FormCreate();
@@ -79,7 +89,6 @@ void TForm1::buildTopRow(QWidget* central) {
     static_cast<QVBoxLayout*>(central->layout())->addLayout(row);
 
     connect(Panel_server, &StatePanel::clicked, this, &TForm1::Panel_serverClick);
-    connect(Panel_FSX, &StatePanel::clicked, this, &TForm1::simulatorPanelClicked);
 }
 
 void TForm1::buildPanels(QWidget* central) {
@@ -229,6 +238,23 @@ void TForm1::paintServerPanel() {
     Panel_server->setBevel(context_.link.panelBevel());
 }
 
+void TForm1::paintSimulatorPanel() {
+    Panel_FSX->setColour(context_.sim_link.panelColour());
+    Panel_FSX->setBevel(context_.sim_link.panelBevel());
+}
+
+void TForm1::showIdentity() {
+    const AircraftIdentity& identity = context_.identity;
+    Label_ID->setText(ToDisplay(TrimBlanks(identity.atc_identifier)) + "/" +
+                      ToDisplay(TrimBlanks(identity.atc_model)));
+    Label_airline->setText(ToDisplay(TrimBlanks(identity.atc_airline)));
+}
+
+void TForm1::showAircraftState() {
+    setWindowTitle(QString::fromStdString(ClockCaption(kCaption, context_.aircraft)));
+    Label_xpd->setText("xpd:" + QString::fromStdString(context_.aircraft.transponder_code));
+}
+
 void TForm1::FormCreate() {
     // The link flags start false in the server link itself; the lists that live for the
     // whole run are owned by the subsystems that fill them.
@@ -241,9 +267,7 @@ void TForm1::FormCreate() {
     }
     settings_loaded_ = true;
     context_.link.SetReportInterval(context_.settings.report_interval_ms);
-    if (context_.open_simulator_link) {
-        context_.open_simulator_link();
-    }
+    context_.sim_link.OpenSimulatorLink();
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -298,7 +322,7 @@ void TForm1::FormClose() {
     if (context_.link.logged_in()) {
         context_.link.DisconnectFromServer();
     }
-    emit removeSimulatorMenuRequested();
+    context_.sim_link.RemoveSimulatorMenu();
 }
 
 void TForm1::reportUnwritableSettings() {

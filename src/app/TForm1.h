@@ -13,6 +13,7 @@
 
 #include "ServerLink.h"
 #include "Settings.h"
+#include "SimulatorLink.h"
 #include "StatePanel.h"
 
 namespace tavoro {
@@ -23,10 +24,11 @@ struct MainWindowContext {
     Settings& settings;
     CodeTables& code_tables;
     ServerLink& link;
+    SimulatorLink& sim_link;
+    const AircraftState& aircraft;
+    const AircraftIdentity& identity;
     QString executable_folder;
     QString working_folder;
-    // The last step of creation: opening the simulator link.
-    std::function<void()> open_simulator_link;
 };
 
 // The main window: the three state panels and the aircraft labels along the top, four
@@ -95,7 +97,8 @@ public:
     QAction* pardate1;
     QAction* objet1;
 
-    // The timers the window drives; the server link owns Timer4 and Timer5.
+    // The timers the window drives: 1, 2 and 3 run the simulator link; the server link
+    // owns Timer4 and Timer5.
     QTimer* Timer1;
     QTimer* Timer2;
     QTimer* Timer3;
@@ -103,13 +106,11 @@ public:
 
 signals:
     // Where later subsystems take over; each is emitted at the step that needs it.
-    void simulatorPanelClicked();
     void atcListShown();
     void weatherRequested();
     void allFiledPlansRequested();
     void filedPlansByDateRequested();
     void objectViewRequested();
-    void removeSimulatorMenuRequested();
     // The close step has run; the program ends.
     void closed();
 
@@ -126,6 +127,9 @@ private:
     QTimer* makeTimer(const char* name, int interval_ms);
     void showOnly(QWidget* panel);
     void paintServerPanel();
+    void paintSimulatorPanel();
+    void showIdentity();
+    void showAircraftState();
     void reportUnwritableSettings();
 
     void FormCreate();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -36,5 +37,9 @@ struct AircraftIdentity {
     std::string atc_identifier;  // the pilot's callsign on the server link
     std::string atc_airline;
 };
+
+// The ten failures the server can toggle, by failure number; the number is also the bit
+// of the position report's failure field. All false at start.
+using FailureState = std::array<bool, 10>;
 
 }  // namespace tavoro

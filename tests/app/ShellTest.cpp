@@ -17,6 +17,7 @@
 #include "App.h"
 #include "AtcServerProcess.h"
 #include "EventLoop.h"
+#include "FakeSimulator.h"
 #include "ModalAnswerer.h"
 #include "SingleInstance.h"
 #include "TForm1.h"
@@ -69,11 +70,21 @@ protected:
                "adresse=127.0.0.1\nport=" + std::to_string(port) + "\npassword=pw\n" + extra;
     }
 
+    // The program with an in-memory simulator; fsuipc_ and simconnect_ watch it.
     std::unique_ptr<App> startApp() {
-        auto app = std::make_unique<App>(AppPaths{dir_.path(), dir_.path()}, fixedReverseName());
+        auto fsuipc = std::make_unique<test::FakeFsuipcServer>();
+        auto simconnect = std::make_unique<test::FakeSimConnect>();
+        fsuipc_ = fsuipc.get();
+        simconnect_ = simconnect.get();
+        auto app =
+            std::make_unique<App>(AppPaths{dir_.path(), dir_.path()}, fixedReverseName(),
+                                  SimulatorPlatform{std::move(fsuipc), std::move(simconnect)});
         app->Start();
         return app;
     }
+
+    test::FakeFsuipcServer* fsuipc_ = nullptr;
+    test::FakeSimConnect* simconnect_ = nullptr;
 
     QTemporaryDir dir_;
     ModalAnswerer answerer_;
@@ -105,16 +116,21 @@ TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
         EXPECT_TRUE(panel->isHidden()) << panel->objectName().toStdString();
     }
 
+    // The simulator link opened at creation: only its ready wait runs.
+    EXPECT_EQ(colourOf(form.Panel_FSX), QColor(0, 128, 0));
+    EXPECT_EQ(form.Panel_FSX->frameShadow(), QFrame::Sunken);
     struct TimerCase {
         const char* name;
         int interval;
+        bool active;
     };
-    for (auto [name, interval] : {TimerCase{"Timer1", 10000}, TimerCase{"Timer2", 1000},
-                                  TimerCase{"Timer3", 1000}, TimerCase{"Timer6", 5000}}) {
+    for (auto [name, interval, active] :
+         {TimerCase{"Timer1", 10000, false}, TimerCase{"Timer2", 1000, false},
+          TimerCase{"Timer3", 1000, true}, TimerCase{"Timer6", 5000, false}}) {
         auto* timer = form.findChild<QTimer*>(name);
         ASSERT_NE(timer, nullptr) << name;
         EXPECT_EQ(timer->interval(), interval) << name;
-        EXPECT_FALSE(timer->isActive()) << name;
+        EXPECT_EQ(timer->isActive(), active) << name;
     }
     EXPECT_EQ(app->link().Timer4().interval(), 1000);
     EXPECT_FALSE(app->link().Timer4().isActive());
@@ -220,20 +236,36 @@ TEST_F(ShellTest, UnreadableIntervalStopsCreationAfterTheMessage) {
     CodeTables tables;
     AircraftIdentity identity;
     AircraftState state;
+    FailureState failures{};
     ServerLink link(settings, identity, state, fixedReverseName());
-    int opened = 0;
-    TForm1 form(MainWindowContext{ini, settings, tables, link, dir_.path(), dir_.path(),
-                                  [&] { ++opened; }});
-    EXPECT_EQ(answerer_.shown(), QStringList{"'' n'est pas un nombre entier valide"});
-    EXPECT_FALSE(form.settings_loaded());
-    EXPECT_TRUE(tables[0].keys.empty());
-    EXPECT_EQ(opened, 0);
+    test::FakeFsuipcServer server;
+    test::FakeSimConnect library;
+    FsuipcClient fsuipc(server);
+    SimConnect simconnect(library);
+    SimulatorLink sim_link(fsuipc, simconnect, state, identity, failures);
+    auto context = [&] {
+        return MainWindowContext{ini,   settings, tables,      link,       sim_link,
+                                 state, identity, dir_.path(), dir_.path()};
+    };
+    {
+        TForm1 form(context());
+        EXPECT_EQ(answerer_.shown(), QStringList{"'' n'est pas un nombre entier valide"});
+        EXPECT_FALSE(form.settings_loaded());
+        EXPECT_TRUE(tables[0].keys.empty());
+        EXPECT_FALSE(sim_link.sim_link_up());
+        EXPECT_EQ(server.sends, 0);
+
+        // The user can still open the link from its panel.
+        QTest::mouseClick(form.Panel_FSX, Qt::LeftButton);
+        EXPECT_TRUE(sim_link.sim_link_up());
+        QTest::mouseClick(form.Panel_FSX, Qt::LeftButton);
+        EXPECT_FALSE(sim_link.sim_link_up());
+    }
 
     writeIni(quietIni());
-    TForm1 second(MainWindowContext{ini, settings, tables, link, dir_.path(), dir_.path(),
-                                    [&] { ++opened; }});
+    TForm1 second(context());
     EXPECT_TRUE(second.settings_loaded());
-    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(sim_link.sim_link_up());
 }
 
 TEST_F(ShellTest, SettingsPanelEditsReachTheSettings) {
@@ -332,12 +364,14 @@ TEST_F(ShellTest, ClosingWhenLoggedInSavesThenLogsOff) {
     auto app = startApp();
     app->identity().atc_identifier = "ABC12";
     int removed = 0;
-    QObject::connect(&app->Form1(), &TForm1::removeSimulatorMenuRequested, [&] {
-        // The menu goes last: the settings are written and the logoff is sent by then.
-        EXPECT_NE(ini().find("[ATIS]"), std::string::npos);
-        EXPECT_NE(app->link().socketState(), QAbstractSocket::ConnectedState);
-        ++removed;
-    });
+    simconnect_->on_call = [&](const std::string& name) {
+        if (name == "MenuDeleteSubItem") {
+            // The menu goes last: the settings are written and the logoff is sent by then.
+            EXPECT_NE(ini().find("[ATIS]"), std::string::npos);
+            EXPECT_NE(app->link().socketState(), QAbstractSocket::ConnectedState);
+            ++removed;
+        }
+    };
     app->link().ConnectToServer();
     ASSERT_TRUE(WaitUntil([&] { return app->link().logged_in(); }));
 
@@ -458,6 +492,7 @@ TEST(SingleInstanceProcessTest, SecondStartEndsSilentlyAndACrashBlocksNothing) {
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", runtime);
+    env.remove("TAVORO_SIM_DIR");  // the simulator is looked for under the runtime folder
     env.insert("QT_QPA_PLATFORM", "offscreen");
 
     auto start = [&](QProcess& process) {

@@ -5,114 +5,14 @@
 #include <functional>
 #include <map>
 
+#include "FakeSimulator.h"
 #include "FsuipcClient.h"
 
 namespace tavoro {
 namespace {
 
-std::uint32_t word(const std::uint8_t* at) {
-    return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
-}
-
-// Plays the simulator-side module: serves the block as the real one does, from an offset
-// space of its own, and can be told to fail or to answer with a doctored block.
-class FakeServer : public FsuipcTransport {
-public:
-    FakeServer() { SetVersions(0x19980005u + 0x100, 0xFADE0008u); }
-
-    void SetVersions(std::uint32_t fsuipc, std::uint32_t sim) {
-        Poke(0x3304, &fsuipc, 4);
-        Poke(0x3308, &sim, 4);
-    }
-    void Poke(std::uint32_t offset, const void* data, std::size_t size) {
-        auto* bytes = static_cast<const std::uint8_t*>(data);
-        for (std::size_t i = 0; i < size; ++i) {
-            memory[offset + static_cast<std::uint32_t>(i)] = bytes[i];
-        }
-    }
-    std::uint8_t Peek(std::uint32_t offset) { return memory[offset]; }
-
-    ServerWindow FindServerWindow() override { return window; }
-    bool RegisterMessage(std::string_view name) override {
-        message = std::string(name);
-        return register_ok;
-    }
-    bool AddAtom(std::string_view name) override {
-        atom = std::string(name);
-        atom_held = atom_ok;
-        return atom_ok;
-    }
-    void DeleteAtom() override { atom_held = false; }
-    bool CreateMapping(std::string_view, std::size_t size) override {
-        mapping_size = size;
-        return mapping_ok;
-    }
-    std::uint8_t* MapView() override {
-        mapped = view_ok;
-        return view_ok ? block.data() : nullptr;
-    }
-    void UnmapView() override { mapped = false; }
-    void CloseMapping() override { mapping_size = 0; }
-    void ForgetWindow() override {}
-    std::uint32_t CurrentProcessId() override { return 0x1A2B; }
-    void Sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
-
-    SendResult SendMessage(int timeout_ms) override {
-        ++sends;
-        last_timeout = timeout_ms;
-        if (failing_sends > 0) {
-            --failing_sends;
-            return {false, system_error, 0};
-        }
-        serve();
-        if (doctor) {
-            doctor(block.data());
-        }
-        return {true, false, answer};
-    }
-
-    void serve() {
-        std::size_t at = 0;
-        while (at + 4 <= block.size()) {
-            std::uint32_t id = word(&block[at]);
-            if (id == 1) {
-                std::uint32_t offset = word(&block[at + 4]), size = word(&block[at + 8]);
-                for (std::uint32_t i = 0; i < size; ++i) {
-                    block[at + 16 + i] = memory[offset + i];
-                }
-                at += 16 + size;
-            } else if (id == 2) {
-                std::uint32_t offset = word(&block[at + 4]), size = word(&block[at + 8]);
-                // The library version is kept apart: it shares bytes with the words the
-                // version reads return.
-                auto& target = offset == 0x330A ? written_library_version : memory;
-                for (std::uint32_t i = 0; i < size; ++i) {
-                    target[offset + i] = block[at + 12 + i];
-                }
-                at += 12 + size;
-            } else {
-                break;
-            }
-        }
-    }
-
-    ServerWindow window = ServerWindow::Uipcmain;
-    bool register_ok = true, atom_ok = true, mapping_ok = true, view_ok = true;
-    int failing_sends = 0;
-    bool system_error = false;
-    std::uintptr_t answer = 1;
-    std::function<void(std::uint8_t*)> doctor;
-
-    std::array<std::uint8_t, FsuipcClient::kBlockSize> block{};
-    std::map<std::uint32_t, std::uint8_t> memory;
-    std::map<std::uint32_t, std::uint8_t> written_library_version;
-    std::string message, atom;
-    bool atom_held = false, mapped = false;
-    std::size_t mapping_size = 0;
-    int sends = 0;
-    int last_timeout = 0;
-    std::vector<int> sleeps;
-};
+using FakeServer = test::FakeFsuipcServer;
+using test::word;
 
 TEST(FsuipcOpenTest, LinksAndExchangesVersions) {
     FakeServer server;

@@ -1,15 +1,37 @@
 #pragma once
 
+#include <QLocalServer>
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <string_view>
+#include <vector>
 
 #include "SimState.h"
 
 namespace tavoro::simhost {
 
-// The stand-in's SimConnect side: one client at a time on a local socket, answering the
-// library's calls from the shared state and sending the messages a simulator would.
+// How a created AI object's kind follows from its title, for the stand-in's help text.
+inline constexpr char kAiObjectTypeRule[] =
+    "An AI object's kind follows from the words of its title (letter case ignored): boat,\n"
+    "ship, ferry, yacht or tanker make a boat (type 4); plane, aircraft, airliner, jet or\n"
+    "helicopter an aircraft (type 2); anything else a ground vehicle (type 5). The boat\n"
+    "words are looked for first.";
+
+// The kind of object a title makes, by the rule above.
+std::uint32_t AiObjectTypeOf(std::string_view title);
+
+// Whether WeatherSetObservation takes `text` as an observation: at least two words
+// separated by blanks, the first of exactly four letters or digits (a station).
+bool LooksLikeObservation(std::string_view text);
+
+// The stand-in's SimConnect side: clients on a local socket, each with the definitions,
+// event mappings, subscriptions and menu items it set up, answering the library's calls
+// from the shared state and sending the messages a simulator would. As the real library
+// does, a call the simulator cannot carry out still answers S_OK and an exception message
+// follows, naming the call's send id and the argument at fault.
 class SimConnectServer : public QObject {
     Q_OBJECT
 
@@ -21,12 +43,35 @@ public:
     // listens.
     QString Listen(const QString& path);
 
-    // The "menu N" command: the connected client receives menu event N. False when no
-    // client is connected.
+    // The "menu N" command: the client that added a menu item or sub-item with event N
+    // receives that event with the item's data. False when no client did.
     bool FireMenuEvent(std::uint32_t event_id);
 
 private:
+    struct Connection;
+    class CallHandler;
+    friend class CallHandler;
+
+    void onNewConnection();
+    void onReadable(std::uint32_t id);
+    // Ends a connection from the event loop, never from inside a handler that holds it.
+    void scheduleDrop(Connection& connection);
+    void dropConnection(std::uint32_t id);
+    // Forgets what the connection set up; it stays connected.
+    void forget(Connection& connection);
+    void send(Connection& connection, const std::vector<std::uint8_t>& frame);
+    void sendMessage(Connection& connection, const std::vector<std::uint8_t>& message);
+    // The object-added or object-removed event to every client that subscribed to it.
+    void notifyObject(std::string_view system_event, const SimAiObject& object);
+    SimConnectSession* sessionOf(const Connection& connection);
+    // state.menu_items and state.simconnect_client from the open connections.
+    void publish();
+
     SimState& state_;
+    QLocalServer server_;
+    std::map<std::uint32_t, std::unique_ptr<Connection>> connections_;
+    std::uint32_t next_connection_ = 1;
+    std::uint32_t next_object_id_ = 1000;
 };
 
 }  // namespace tavoro::simhost

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +76,29 @@ struct SimWeather {
     std::vector<std::string> injected;  // observations set and accepted, in order
 };
 
+// One datum of a SimConnect client's data definition.
+struct SimDatum {
+    std::string name;
+    std::string units;
+    std::uint32_t type = 0;  // SimDataType
+};
+
+struct SimGroupEvent {
+    std::uint32_t event_id = 0;
+    bool maskable = false;
+};
+
+// What one open SimConnect client has set up, as the stand-in recorded it.
+struct SimConnectSession {
+    std::uint32_t connection = 0;  // the stand-in's number for the connection, from 1
+    std::string name;              // given to Open
+    std::map<std::uint32_t, std::vector<SimDatum>> definitions;
+    std::map<std::uint32_t, std::string> mapped_events;  // client event → simulator event
+    std::map<std::uint32_t, std::vector<SimGroupEvent>> notification_groups;  // in call order
+    std::map<std::uint32_t, std::uint32_t> group_priorities;
+    std::map<std::uint32_t, std::string> system_events;  // client event → system event
+};
+
 struct SimState {
     SimAircraft aircraft;
     SimClock clock;
@@ -83,10 +107,12 @@ struct SimState {
     std::vector<std::string> texts_shown;  // texts written to the display offset
     std::string plan_path;                 // the flight-plan path offset's text
     std::uint16_t library_version = 0;     // what the client wrote at 0x330A
+    std::int16_t display_control = 0;      // the last value written at 0x32FA (-1: until replaced)
     std::vector<SimMenuItem> menu_items;
     std::vector<SimAiObject> ai_objects;
     SimWeather weather;
     bool simconnect_client = false;  // a SimConnect client is connected and open
+    std::vector<SimConnectSession> simconnect_sessions;  // the open clients, oldest first
 };
 
 }  // namespace tavoro::simhost

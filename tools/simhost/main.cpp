@@ -1,38 +1,195 @@
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QTextStream>
+#include <charconv>
+#include <csignal>
 #include <cstdio>
-#include <iostream>
+#include <optional>
 #include <string>
 
+#include "Commands.h"
+#include "FsuipcServer.h"
 #include "SimConnectServer.h"
+#include "SimModel.h"
 #include "SimRendezvous.h"
 #include "SimState.h"
 
-// Minimal start so the pieces can be tried; the full command channel comes next.
+namespace {
+
+using tavoro::simhost::CommandChannel;
+using tavoro::simhost::FsuipcServer;
+using tavoro::simhost::FsuipcVersions;
+using tavoro::simhost::SimConnectServer;
+using tavoro::simhost::SimModel;
+using tavoro::simhost::SimState;
+
+constexpr char kDescription[] =
+    "Stand-in flight simulator for the Tavoro pilot client: serves the FSUIPC exchange\n"
+    "and the SimConnect calls through sockets in a private rendezvous folder, and flies\n"
+    "one aircraft that moves along its heading at its ground speed.\n"
+    "\n"
+    "Commands on standard input, one per line; each answers one line, \"ok\",\n"
+    "\"error: <reason>\" (and nothing changes), or the JSON line of dump:\n"
+    "  set lat DEG          latitude, -90 to 90\n"
+    "  set lon DEG          longitude, -180 to 180\n"
+    "  set alt_ft FEET      altitude\n"
+    "  set gs_kt KNOTS      ground speed, 0 or more\n"
+    "  set heading DEG      true heading\n"
+    "  set pitch DEG        pitch, nose up positive\n"
+    "  set bank DEG         bank, right wing down positive\n"
+    "  set xpd HHHH         transponder register, exactly four hexadecimal digits\n"
+    "  set engines N        number of engines, 0 to 65535\n"
+    "  set zulu HH:MM:SS    zulu time\n"
+    "  set local HH:MM      local time\n"
+    "  set ready 1|0        1: ready, 0: the simulator reports not ready\n"
+    "  set title TEXT       aircraft title (the rest of the line, may be empty)\n"
+    "  set type TEXT        aircraft type\n"
+    "  set model TEXT       aircraft model\n"
+    "  set id TEXT          identifier (callsign)\n"
+    "  set airline TEXT     airline\n"
+    "  set plan_path TEXT   the simulator's flight-plan path\n"
+    "  menu N               the SimConnect client receives menu event N\n"
+    "  metar TEXT           what weather observations answer; \"metar\" alone: none\n"
+    "  dump                 the whole state as one JSON line\n"
+    "  quit                 remove the sockets and end\n"
+    "Numbers use \".\" as the decimal point. At the end of standard input the stand-in\n"
+    "keeps serving; SIGTERM, SIGINT and SIGHUP end it as quit does.";
+
+// Both lines are flushed at once: the reader is usually a pipe waiting for them.
+void printLine(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::optional<std::uint32_t> parseHex(QString text) {
+    if (text.startsWith("0x", Qt::CaseInsensitive)) {
+        text = text.mid(2);
+    }
+    const std::string digits = text.toStdString();
+    std::uint32_t value = 0;
+    const char* end = digits.data() + digits.size();
+    auto [stop, error] = std::from_chars(digits.data(), end, value, 16);
+    if (digits.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Signals end the stand-in through the event loop, so that the sockets are removed as
+// on "quit"; the handler only writes one byte to a pipe.
+int signal_pipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(signal_pipe[1], &byte, 1);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    std::string folder = tavoro::SimRendezvousFolder();
-    const QStringList args = app.arguments();
-    if (qsizetype at = args.indexOf("--dir"); at >= 0 && at + 1 < args.size()) {
-        folder = args[at + 1].toStdString();
-    }
-    if (std::string error = tavoro::PreparePrivateFolder(folder); !error.empty()) {
-        std::cerr << "error: " << error << std::endl;
+    QCoreApplication::setApplicationName("tavoro-simhost");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(kDescription);
+    parser.addHelpOption();
+    QCommandLineOption dir_option(
+        "dir",
+        "Rendezvous folder (default: $TAVORO_SIM_DIR, else tavoro-sim in $XDG_RUNTIME_DIR, "
+        "else /tmp/tavoro-sim-<uid>); created private (0700).",
+        "FOLDER", QString::fromStdString(tavoro::SimRendezvousFolder()));
+    QCommandLineOption fsuipc_option(
+        "fsuipc-version", "What offset 0x3304 answers, in hexadecimal.", "HEX", "0x40000000");
+    QCommandLineOption sim_option(
+        "sim-version",
+        "What offset 0x3308 answers, in hexadecimal: high word 0xFADE, low word the "
+        "simulator (8: FSX).",
+        "HEX", "0xFADE0008");
+    QCommandLineOption fallback_option(
+        "fallback-window", "Serve the FSUIPC exchange on FS98MAIN instead of UIPCMAIN.");
+    parser.addOptions({dir_option, fsuipc_option, sim_option, fallback_option});
+    parser.process(app);
+
+    FsuipcVersions versions;
+    auto fsuipc_version = parseHex(parser.value(fsuipc_option));
+    auto sim_version = parseHex(parser.value(sim_option));
+    if (!fsuipc_version || !sim_version) {
+        std::fprintf(stderr, "error: versions are 32-bit hexadecimal numbers\n");
         return 1;
     }
-    tavoro::simhost::SimState state;
-    tavoro::simhost::SimConnectServer simconnect(state);
-    simconnect.Listen(QString::fromStdString(folder + "/SimConnect"));
-    std::cout << "serving in " << folder << std::endl;
+    versions.fsuipc = *fsuipc_version;
+    versions.sim = *sim_version;
+
+    const std::string folder = parser.value(dir_option).toStdString();
+    if (std::string error = tavoro::PreparePrivateFolder(folder); !error.empty()) {
+        std::fprintf(stderr, "error: %s\n", error.c_str());
+        return 1;
+    }
+
+    SimState state;
+    tavoro::simhost::ParkAtDefaultAirport(state.aircraft);
+    SimModel model(state);
+    FsuipcServer fsuipc(model, folder, versions);
+    const QString window =
+        parser.isSet(fallback_option) ? tavoro::kFs98mainSocket : tavoro::kUipcmainSocket;
+    if (QString error = fsuipc.Listen(window); !error.isEmpty()) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(error));
+        return 1;
+    }
+    SimConnectServer simconnect(state);
+    const QString simconnect_path =
+        QString::fromStdString(folder) + "/" + tavoro::kSimConnectSocket;
+    if (QString error = simconnect.Listen(simconnect_path); !error.isEmpty()) {
+        // The FSUIPC side is still worth serving on its own.
+        std::fprintf(stderr, "warning: SimConnect: %s\n", qPrintable(error));
+    }
+
+    if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("error: pipe");
+        return 1;
+    }
+    QSocketNotifier signal_notifier(signal_pipe[0], QSocketNotifier::Read);
+    QObject::connect(&signal_notifier, &QSocketNotifier::activated, &app,
+                     [] { QCoreApplication::quit(); });
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        std::signal(number, onSignal);
+    }
+
+    CommandChannel commands(model,
+                            [&](std::uint32_t event) { return simconnect.FireMenuEvent(event); });
+    // Standard input is read as it comes (several lines may arrive at once); at its end
+    // the stand-in keeps serving, so it can run in the background with no terminal.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        std::string line;
-        if (!std::getline(std::cin, line) || line == "quit") {
-            app.quit();
+    std::string pending;
+    bool quitting = false;
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        char buffer[4096];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+                input.setEnabled(false);
+            }
+            return;
+        }
+        pending.append(buffer, static_cast<std::size_t>(n));
+        std::size_t end;
+        while (!quitting && (end = pending.find('\n')) != std::string::npos) {
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            const tavoro::simhost::CommandResult result = commands.Run(line);
+            printLine(result.answer);
+            if (result.quit) {
+                quitting = true;
+                input.setEnabled(false);
+                QCoreApplication::quit();
+            }
         }
     });
+
+    printLine("serving in " + folder);
     return app.exec();
 }

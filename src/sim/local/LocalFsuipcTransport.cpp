@@ -1,0 +1,288 @@
+#include "LocalFsuipcTransport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+namespace tavoro {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// The answer is one short decimal number; a longer line is no answer of the server's.
+constexpr std::size_t kMaxAnswer = 32;
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool socketAddress(const std::string& path, sockaddr_un& address) {
+    address = sockaddr_un{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// Milliseconds left before `deadline`, never negative.
+int remainingMs(SteadyClock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Connects a stream socket to `path`, waiting for at most `deadline`. Returns the socket,
+// or -1 with errno set (ETIMEDOUT when the listener's queue stayed full).
+int connectBefore(const std::string& path, SteadyClock::time_point deadline) {
+    sockaddr_un address;
+    if (!socketAddress(path, address)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    // A local connect either completes at once or reports a full queue (EAGAIN), which
+    // is a busy server rather than a missing one: it is retried until the deadline.
+    while (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        if (error == EINTR) {
+            continue;
+        }
+        if (error != EAGAIN || remainingMs(deadline) == 0) {
+            ::close(fd);
+            errno = error == EAGAIN ? ETIMEDOUT : error;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return fd;
+}
+
+}  // namespace
+
+LocalFsuipcTransport::LocalFsuipcTransport(std::string folder) : folder_(std::move(folder)) {}
+
+LocalFsuipcTransport::~LocalFsuipcTransport() {
+    // A client that did not close leaves no mapping file behind.
+    UnmapView();
+    CloseMapping();
+}
+
+FsuipcTransport::ServerWindow LocalFsuipcTransport::FindServerWindow() {
+    // A window exists when its socket accepts a connection: a socket file left by a
+    // stand-in that died does not count.
+    const std::pair<const char*, ServerWindow> windows[] = {
+        {kUipcmainSocket, ServerWindow::Uipcmain},
+        {kFs98mainSocket, ServerWindow::Fs98main},
+    };
+    for (const auto& [name, window] : windows) {
+        const int fd = connectBefore(folder_ + "/" + name,
+                                     SteadyClock::now() + std::chrono::milliseconds(1000));
+        if (fd >= 0) {
+            ::close(fd);
+            window_ = name;
+            return window;
+        }
+    }
+    window_.clear();
+    return ServerWindow::None;
+}
+
+bool LocalFsuipcTransport::RegisterMessage(std::string_view name) {
+    message_ = std::string(name);
+    return !message_.empty();
+}
+
+bool LocalFsuipcTransport::AddAtom(std::string_view name) {
+    // The name travels as one line and names a file in the folder.
+    if (name.empty() || name.find_first_of(std::string_view("/\n\0", 3)) != name.npos) {
+        return false;
+    }
+    atom_ = std::string(name);
+    return true;
+}
+
+void LocalFsuipcTransport::DeleteAtom() {
+    atom_.clear();
+}
+
+bool LocalFsuipcTransport::CreateMapping(std::string_view name, std::size_t size) {
+    if (mapping_fd_ >= 0 || name.empty() ||
+        name.find_first_of(std::string_view("/\0", 2)) != name.npos) {
+        return false;
+    }
+    if (!PreparePrivateFolder(folder_).empty()) {
+        return false;
+    }
+    std::string path = folder_ + "/" + std::string(name);
+    // O_EXCL: a mapping of that name already there is a failure, as on Windows, and
+    // never a file someone else prepared for us.
+    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    // The umask may only have narrowed the mode; make it exactly owner read-write.
+    if (::fchmod(fd, 0600) != 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        ::close(fd);
+        ::unlink(path.c_str());
+        return false;
+    }
+    mapping_fd_ = fd;
+    mapping_size_ = size;
+    mapping_path_ = std::move(path);
+    return true;
+}
+
+std::uint8_t* LocalFsuipcTransport::MapView() {
+    if (view_ != nullptr) {
+        return view_;
+    }
+    if (mapping_fd_ < 0 || mapping_size_ == 0) {
+        return nullptr;
+    }
+    void* view = ::mmap(nullptr, mapping_size_, PROT_READ | PROT_WRITE, MAP_SHARED, mapping_fd_, 0);
+    if (view == MAP_FAILED) {
+        return nullptr;
+    }
+    view_ = static_cast<std::uint8_t*>(view);
+    return view_;
+}
+
+void LocalFsuipcTransport::UnmapView() {
+    if (view_ != nullptr) {
+        ::munmap(view_, mapping_size_);
+        view_ = nullptr;
+    }
+}
+
+void LocalFsuipcTransport::CloseMapping() {
+    UnmapView();
+    if (mapping_fd_ >= 0) {
+        ::close(mapping_fd_);
+        ::unlink(mapping_path_.c_str());
+        mapping_fd_ = -1;
+        mapping_size_ = 0;
+        mapping_path_.clear();
+    }
+}
+
+void LocalFsuipcTransport::ForgetWindow() {
+    window_.clear();
+}
+
+FsuipcTransport::SendResult LocalFsuipcTransport::SendMessage(int timeout_ms) {
+    // Without a window or an atom there is nobody to send to: as a failed system call.
+    if (window_.empty() || atom_.empty() || message_.empty()) {
+        return {false, true, 0};
+    }
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+
+    // A new connection per message: the late answer of an attempt that timed out goes
+    // to its own closed socket and can never be taken for the next attempt's.
+    const Descriptor socket(connectBefore(folder_ + "/" + window_, deadline));
+    if (socket.get() < 0) {
+        return {false, errno != ETIMEDOUT, 0};
+    }
+
+    const std::string line = atom_ + "\n";
+    std::size_t sent = 0;
+    while (sent < line.size()) {
+        // MSG_NOSIGNAL: a server that went away gives EPIPE here, never SIGPIPE.
+        const ssize_t n =
+            ::send(socket.get(), line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno == EAGAIN) {
+            pollfd writable{socket.get(), POLLOUT, 0};
+            if (::poll(&writable, 1, remainingMs(deadline)) == 0) {
+                return {false, false, 0};
+            }
+            continue;
+        }
+        return {false, true, 0};
+    }
+
+    std::string answer;
+    while (answer.find('\n') == std::string::npos) {
+        pollfd readable{socket.get(), POLLIN, 0};
+        const int ready = ::poll(&readable, 1, remainingMs(deadline));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready == 0) {
+            return {false, false, 0};  // no answer in time
+        }
+        if (ready < 0) {
+            return {false, true, 0};
+        }
+        char buffer[kMaxAnswer];
+        const ssize_t n = ::recv(socket.get(), buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        }
+        if (n <= 0) {
+            // Reset, or closed before answering: the server is gone or refused us.
+            return {false, true, 0};
+        }
+        answer.append(buffer, static_cast<std::size_t>(n));
+        if (answer.size() > kMaxAnswer) {
+            break;
+        }
+    }
+
+    // The message was answered; an answer that is not a number is no "handled", so the
+    // client reports bad data rather than a lost link.
+    const std::size_t end = answer.find('\n');
+    std::uintptr_t result = 0;
+    if (end != std::string::npos) {
+        auto [stop, error] = std::from_chars(answer.data(), answer.data() + end, result);
+        if (error != std::errc() || stop != answer.data() + end) {
+            result = 0;
+        }
+    }
+    return {true, false, result};
+}
+
+std::uint32_t LocalFsuipcTransport::CurrentProcessId() {
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+void LocalFsuipcTransport::Sleep(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace tavoro

@@ -1,0 +1,400 @@
+#include "LocalSimConnect.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace tavoro {
+namespace {
+
+// One receive() reads at most this much, so a host that floods messages cannot hold a
+// call (and the user-interface thread) for long; the rest waits for the next read.
+constexpr std::size_t kReceiveBudget = 2 * kSimWireMaxFrame;
+
+int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Waits until `fd` is ready for `events` or `deadline` passes; false on time-out or error.
+bool waitFor(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        pollfd watched{fd, events, 0};
+        const int ready = ::poll(&watched, 1, millisecondsUntil(deadline));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+LocalSimConnect::LocalSimConnect(std::string folder, std::chrono::milliseconds reply_timeout)
+    : folder_(std::move(folder)), reply_timeout_(reply_timeout) {}
+
+LocalSimConnect::~LocalSimConnect() {
+    // No Close call: the stand-in treats the end of the connection as one.
+    drop();
+}
+
+template <typename AddArguments>
+SimResult LocalSimConnect::call(SimCall number, AddArguments&& add_arguments) {
+    if (fd_ < 0) {
+        return kSimFail;
+    }
+    const std::uint32_t send_id = next_send_id_++;
+    WireWriter frame = SimCallFrame(number, send_id);
+    add_arguments(frame);
+    if (frame.payload_size() > kSimWireMaxFrame) {
+        return kSimFail;
+    }
+    const auto deadline = Clock::now() + reply_timeout_;
+    if (!sendAll(frame.Frame(), deadline)) {
+        drop();
+        return kSimFail;
+    }
+    std::optional<SimResult> result;
+    for (;;) {
+        if (!takeFrames(send_id, result)) {
+            drop();
+            return kSimFail;
+        }
+        if (result) {
+            return *result;
+        }
+        // A stand-in that does not answer in time is taken for gone: a late reply would
+        // otherwise be read as the answer to a later call.
+        if (Clock::now() >= deadline || !receive(deadline)) {
+            drop();
+            return kSimFail;
+        }
+    }
+}
+
+SimResult LocalSimConnect::Open(std::string_view name) {
+    // One connection serves the program: opening again starts over on a new one.
+    drop();
+    const std::string path = folder_ + "/" + kSimConnectSocket;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return kSimFail;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+
+    // Non-blocking from the start, so that neither a full listen queue nor a stand-in
+    // that stops reading can hold the user-interface thread past the time-out.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return kSimFail;
+    }
+    const auto deadline = Clock::now() + reply_timeout_;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        int error = errno;
+        if (error == EINPROGRESS && waitFor(fd, POLLOUT, deadline)) {
+            socklen_t size = sizeof error;
+            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+                error = errno;
+            }
+        }
+        if (error != 0) {
+            ::close(fd);
+            return kSimFail;
+        }
+    }
+    fd_ = fd;
+    next_send_id_ = 1;
+    const SimResult result = call(SimCall::kOpen, [&](WireWriter& w) { w.text(name); });
+    if (result != kSimOk) {
+        drop();
+    }
+    return result;
+}
+
+SimResult LocalSimConnect::Close() {
+    if (fd_ < 0) {
+        return kSimFail;
+    }
+    // Answered before we hang up, so the stand-in has forgotten this client (its menu
+    // items, its subscriptions) by the time Close returns.
+    const SimResult result = call(SimCall::kClose, [](WireWriter&) {});
+    drop();
+    return result;
+}
+
+SimResult LocalSimConnect::MenuAddItem(std::string_view text, std::uint32_t menu_event,
+                                       std::uint32_t data) {
+    return call(SimCall::kMenuAddItem,
+                [&](WireWriter& w) { w.text(text).word(menu_event).word(data); });
+}
+
+SimResult LocalSimConnect::MenuAddSubItem(std::uint32_t menu_event, std::string_view text,
+                                          std::uint32_t sub_event, std::uint32_t data) {
+    return call(SimCall::kMenuAddSubItem,
+                [&](WireWriter& w) { w.word(menu_event).text(text).word(sub_event).word(data); });
+}
+
+SimResult LocalSimConnect::MenuDeleteSubItem(std::uint32_t menu_event, std::uint32_t sub_event) {
+    return call(SimCall::kMenuDeleteSubItem,
+                [&](WireWriter& w) { w.word(menu_event).word(sub_event); });
+}
+
+SimResult LocalSimConnect::MenuDeleteItem(std::uint32_t menu_event) {
+    return call(SimCall::kMenuDeleteItem, [&](WireWriter& w) { w.word(menu_event); });
+}
+
+SimResult LocalSimConnect::AddToDataDefinition(std::uint32_t define_id, std::string_view datum_name,
+                                               std::string_view units, std::uint32_t datum_type,
+                                               float epsilon, std::uint32_t datum_id) {
+    return call(SimCall::kAddToDataDefinition, [&](WireWriter& w) {
+        w.word(define_id)
+            .text(datum_name)
+            .text(units)
+            .word(datum_type)
+            .real(epsilon)
+            .word(datum_id);
+    });
+}
+
+SimResult LocalSimConnect::MapClientEventToSimEvent(std::uint32_t event_id,
+                                                    std::string_view event_name) {
+    return call(SimCall::kMapClientEventToSimEvent,
+                [&](WireWriter& w) { w.word(event_id).text(event_name); });
+}
+
+SimResult LocalSimConnect::AddClientEventToNotificationGroup(std::uint32_t group_id,
+                                                             std::uint32_t event_id,
+                                                             bool maskable) {
+    return call(SimCall::kAddClientEventToNotificationGroup,
+                [&](WireWriter& w) { w.word(group_id).word(event_id).word(maskable ? 1 : 0); });
+}
+
+SimResult LocalSimConnect::SetNotificationGroupPriority(std::uint32_t group_id,
+                                                        std::uint32_t priority) {
+    return call(SimCall::kSetNotificationGroupPriority,
+                [&](WireWriter& w) { w.word(group_id).word(priority); });
+}
+
+SimResult LocalSimConnect::SubscribeToSystemEvent(std::uint32_t event_id,
+                                                  std::string_view system_event_name) {
+    return call(SimCall::kSubscribeToSystemEvent,
+                [&](WireWriter& w) { w.word(event_id).text(system_event_name); });
+}
+
+SimResult LocalSimConnect::RequestDataOnSimObjectType(std::uint32_t request_id,
+                                                      std::uint32_t define_id,
+                                                      std::uint32_t radius_m,
+                                                      std::uint32_t object_type) {
+    return call(SimCall::kRequestDataOnSimObjectType, [&](WireWriter& w) {
+        w.word(request_id).word(define_id).word(radius_m).word(object_type);
+    });
+}
+
+SimResult LocalSimConnect::CallDispatch(const SimMessageProc& proc) {
+    if (fd_ < 0) {
+        return kSimFail;
+    }
+    std::optional<SimResult> no_reply;
+    if (!receive(Clock::now()) || !takeFrames(0, no_reply) || no_reply) {
+        drop();
+        return kSimFail;
+    }
+    // The procedure may call the library, even CallDispatch: it works on messages of its
+    // own, and what its calls provoke waits for the next dispatch.
+    std::deque<std::vector<std::uint8_t>> pending;
+    pending.swap(messages_);
+    const std::uint64_t generation = generation_;
+    for (std::size_t i = 0; i < pending.size() && generation_ == generation; ++i) {
+        const std::vector<std::uint8_t>& message = pending[i];
+        try {
+            if (proc) {
+                proc(message.data(), static_cast<std::uint32_t>(message.size()));
+            }
+        } catch (...) {
+            // A procedure that throws loses the message it was handling, not the ones
+            // after it: they are kept, ahead of any newer, for the next dispatch.
+            if (generation_ == generation) {
+                messages_.insert(messages_.begin(),
+                                 pending.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                 pending.end());
+            }
+            throw;
+        }
+    }
+    // Once the procedure closed the connection the rest is not delivered: it belongs to a
+    // link the program has already let go.
+    return kSimOk;
+}
+
+SimResult LocalSimConnect::SetDataOnSimObject(std::uint32_t define_id, std::uint32_t object_id,
+                                              std::uint32_t flags, std::uint32_t count,
+                                              std::uint32_t unit_size, const void* data) {
+    // Counted wide so that a huge count cannot wrap round; a block the stand-in would
+    // refuse as oversized fails here, as the library fails a call it cannot pack.
+    const std::uint64_t size = std::uint64_t{count} * unit_size;
+    if (size > kSimWireMaxFrame - 64 || (size > 0 && data == nullptr)) {
+        return kSimFail;
+    }
+    return call(SimCall::kSetDataOnSimObject, [&](WireWriter& w) {
+        w.word(define_id).word(object_id).word(flags).word(count).word(unit_size).blob(
+            data, static_cast<std::size_t>(size));
+    });
+}
+
+SimResult LocalSimConnect::TransmitClientEvent(std::uint32_t object_id, std::uint32_t event_id,
+                                               std::uint32_t data, std::uint32_t group_id,
+                                               std::uint32_t flags) {
+    return call(SimCall::kTransmitClientEvent, [&](WireWriter& w) {
+        w.word(object_id).word(event_id).word(data).word(group_id).word(flags);
+    });
+}
+
+SimResult LocalSimConnect::AICreateSimulatedObject(std::string_view container_title,
+                                                   const SimInitPosition& position,
+                                                   std::uint32_t request_id) {
+    // Field by field rather than as a block, so the bytes are little-endian whatever the
+    // host's order.
+    return call(SimCall::kAICreateSimulatedObject, [&](WireWriter& w) {
+        w.text(container_title)
+            .real64(position.latitude)
+            .real64(position.longitude)
+            .real64(position.altitude)
+            .real64(position.pitch)
+            .real64(position.bank)
+            .real64(position.heading)
+            .word(position.on_ground)
+            .word(position.airspeed)
+            .word(request_id);
+    });
+}
+
+SimResult LocalSimConnect::AIRemoveObject(std::uint32_t object_id, std::uint32_t request_id) {
+    return call(SimCall::kAIRemoveObject,
+                [&](WireWriter& w) { w.word(object_id).word(request_id); });
+}
+
+SimResult LocalSimConnect::WeatherRequestObservationAtStation(std::uint32_t request_id,
+                                                              std::string_view icao) {
+    return call(SimCall::kWeatherRequestObservationAtStation,
+                [&](WireWriter& w) { w.word(request_id).text(icao); });
+}
+
+SimResult LocalSimConnect::WeatherRequestObservationAtNearestStation(std::uint32_t request_id,
+                                                                     float latitude,
+                                                                     float longitude) {
+    return call(SimCall::kWeatherRequestObservationAtNearestStation,
+                [&](WireWriter& w) { w.word(request_id).real(latitude).real(longitude); });
+}
+
+SimResult LocalSimConnect::WeatherRequestInterpolatedObservation(std::uint32_t request_id,
+                                                                 float latitude, float longitude,
+                                                                 float altitude_m) {
+    return call(SimCall::kWeatherRequestInterpolatedObservation, [&](WireWriter& w) {
+        w.word(request_id).real(latitude).real(longitude).real(altitude_m);
+    });
+}
+
+SimResult LocalSimConnect::WeatherSetModeCustom() {
+    return call(SimCall::kWeatherSetModeCustom, [](WireWriter&) {});
+}
+
+SimResult LocalSimConnect::WeatherSetObservation(std::uint32_t seconds, std::string_view metar) {
+    return call(SimCall::kWeatherSetObservation,
+                [&](WireWriter& w) { w.word(seconds).text(metar); });
+}
+
+bool LocalSimConnect::sendAll(const std::vector<std::uint8_t>& bytes, Clock::time_point deadline) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        // MSG_NOSIGNAL: a stand-in that went away is an error to return, not a SIGPIPE
+        // that ends the client.
+        const ssize_t count = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (count > 0) {
+            sent += static_cast<std::size_t>(count);
+        } else if (count < 0 && errno == EINTR) {
+            continue;
+        } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!waitFor(fd_, POLLOUT, deadline)) {
+                return false;
+            }
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LocalSimConnect::receive(Clock::time_point deadline) {
+    if (!waitFor(fd_, POLLIN, deadline)) {
+        // Nothing yet is not an error; the caller judges its own deadline.
+        return true;
+    }
+    std::array<std::uint8_t, 64 * 1024> buffer;
+    std::size_t total = 0;
+    while (total < kReceiveBudget) {
+        const ssize_t count = ::recv(fd_, buffer.data(), buffer.size(), 0);
+        if (count > 0) {
+            decoder_.Feed(buffer.data(), static_cast<std::size_t>(count));
+            total += static_cast<std::size_t>(count);
+        } else if (count == 0) {
+            return false;
+        } else if (errno == EINTR) {
+            continue;
+        } else {
+            return errno == EAGAIN || errno == EWOULDBLOCK;
+        }
+    }
+    return true;
+}
+
+bool LocalSimConnect::takeFrames(std::uint32_t send_id, std::optional<SimResult>& result) {
+    std::vector<std::uint8_t> payload;
+    for (;;) {
+        switch (decoder_.Next(payload)) {
+            case WireFrameDecoder::Status::kNeedMore:
+                return true;
+            case WireFrameDecoder::Status::kBroken:
+                return false;
+            case WireFrameDecoder::Status::kFrame:
+                break;
+        }
+        std::optional<SimHostFrame> frame = ParseHostFrame(payload);
+        if (!frame) {
+            return false;
+        }
+        if (frame->kind == SimHostKind::kMessage) {
+            messages_.push_back(std::move(frame->message));
+            continue;
+        }
+        // Calls wait for their replies one at a time, so a reply to anything else, or a
+        // second one, means the two sides no longer agree.
+        if (frame->send_id != send_id || result) {
+            return false;
+        }
+        result = frame->result;
+    }
+}
+
+void LocalSimConnect::drop() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+        ++generation_;
+    }
+    decoder_ = WireFrameDecoder();
+    // Messages that were not dispatched go with the connection: the library counts as
+    // closed, and CallDispatch on a closed library delivers nothing.
+    messages_.clear();
+}
+
+}  // namespace tavoro

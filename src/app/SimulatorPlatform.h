@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+
+#include "FsuipcTransport.h"
+#include "SimConnect.h"
+
+namespace tavoro {
+
+// The two simulator interfaces as this platform serves them.
+struct SimulatorPlatform {
+    std::unique_ptr<FsuipcTransport> fsuipc;
+    std::unique_ptr<SimConnectLibrary> simconnect;
+};
+
+// On Linux: the stand-in simulator met in the rendezvous folder.
+SimulatorPlatform MakeSimulatorPlatform();
+
+}  // namespace tavoro

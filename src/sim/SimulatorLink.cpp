@@ -1,0 +1,272 @@
+#include "SimulatorLink.h"
+
+#include <array>
+#include <cstring>
+
+#include "AircraftConversion.h"
+
+namespace tavoro {
+namespace {
+
+constexpr char kClientName[] = "MYAPP";
+
+// Set-up values of the connection.
+constexpr std::array<const char*, 4> kEngineFailedData = {
+    "GENERAL ENG FAILED:1", "GENERAL ENG FAILED:2", "GENERAL ENG FAILED:3", "GENERAL ENG FAILED:4"};
+constexpr std::uint32_t kFirstClientEvent = 4;
+constexpr std::array<const char*, 13> kClientEvents = {"TOGGLE_ENGINE1_FAILURE",
+                                                       "TOGGLE_ENGINE2_FAILURE",
+                                                       "TOGGLE_ENGINE3_FAILURE",
+                                                       "TOGGLE_ENGINE4_FAILURE",
+                                                       "TOGGLE_ELECTRICAL_FAILURE",
+                                                       "TOGGLE_PITOT_BLOCKAGE",
+                                                       "TOGGLE_STATIC_PORT_BLOCKAGE",
+                                                       "TOGGLE_HYDRAULIC_FAILURE",
+                                                       "TOGGLE_TOTAL_BRAKE_FAILURE",
+                                                       "TOGGLE_VACUUM_FAILURE",
+                                                       "ZULU_HOURS_SET",
+                                                       "ZULU_MINUTES_SET",
+                                                       "ZULU_DAY_SET"};
+
+constexpr std::uint32_t kNotReadyOffset = 0x3364;
+
+QString errorText(const char* prefix, int code) {
+    return QString::fromUtf8(prefix) + QString::fromUtf8(FsuipcErrorText(code));
+}
+
+// The identity's fields, each read whole into its own buffer.
+struct IdentityFields {
+    char model[24];
+    char type[24];
+    char title[256];
+    char identifier[12];
+    char airline[24];
+};
+
+}  // namespace
+
+SimulatorLink::SimulatorLink(FsuipcClient& fsuipc, SimConnect& simconnect, AircraftState& state,
+                             AircraftIdentity& identity, FailureState& failure_state,
+                             QObject* parent)
+    : QObject(parent),
+      fsuipc_(fsuipc),
+      simconnect_(simconnect),
+      state_(state),
+      identity_(identity),
+      failure_state_(failure_state) {}
+
+void SimulatorLink::SetTimers(Timers timers) {
+    timers_ = timers;
+    connect(timers_.timer2, &QTimer::timeout, this, &SimulatorLink::Timer2Timer);
+    connect(timers_.timer3, &QTimer::timeout, this, &SimulatorLink::Timer3Timer);
+}
+
+void SimulatorLink::setPanel(Rgb colour, Bevel bevel) {
+    colour_ = colour;
+    bevel_ = bevel;
+    emit panelChanged();
+}
+
+void SimulatorLink::Panel_FSXClick() {
+    if (sim_link_up_) {
+        CloseSimulatorLink();
+    } else {
+        OpenSimulatorLink();
+    }
+}
+
+void SimulatorLink::OpenSimulatorLink() {
+    if (!fsuipc_.Open(0)) {
+        // Without FSUIPC there is no aircraft to follow; SimConnect is not tried.
+        sim_link_up_ = false;
+        setPanel(kRed, Bevel::Raised);
+        emit statusMessage(kOpenPanel, QString::fromUtf8(FsuipcErrorText(fsuipc_.error())));
+        return;
+    }
+    if (simconnect_.Open(kClientName)) {
+        setUpSimConnect();
+    }
+    sim_link_up_ = true;
+    setPanel(kGreen, Bevel::Lowered);
+    std::string version = SimVersionName(fsuipc_.sim_version());
+    if (version.empty()) {
+        // Versions past the named ones: the number, so the user can still tell them apart.
+        version = "version " + std::to_string(fsuipc_.sim_version());
+    }
+    emit statusMessage(kOpenPanel, QString::fromUtf8(FsuipcErrorText(kFsuipcOk)) + " " +
+                                       QString::fromStdString(version));
+    if (timers_.timer3) {
+        timers_.timer3->start();
+    }
+}
+
+void SimulatorLink::setUpSimConnect() {
+    using L = SimConnectLibrary;
+    using namespace sim_ids;
+    // The results are kept as the last result and not tested: a feature the simulator
+    // refused is simply absent.
+    simconnect_.Call(&L::MenuAddItem, "Tavoro_Client", kEventMenu, kMenuData);
+    simconnect_.Call(&L::MenuAddSubItem, kEventMenu, "Afficher", kEventShow, kMenuData);
+    simconnect_.Call(&L::MenuAddSubItem, kEventMenu, "Masquer", kEventHide, kMenuData);
+    simconnect_.Call(&L::MenuAddSubItem, kEventMenu, "Terminer", kEventQuit, kMenuData);
+    for (const char* datum : kEngineFailedData) {
+        simconnect_.Call(&L::AddToDataDefinition, kDefinitionEngineFailures, datum, "Bool",
+                         kSimDataFloat32, 0.0f, kSimUnused);
+    }
+    simconnect_.Call(&L::AddToDataDefinition, kDefinitionWaypoints, "AI Waypoint List", "number",
+                     kSimDataWaypoint, 0.0f, kSimUnused);
+    for (std::uint32_t i = 0; i < kClientEvents.size(); ++i) {
+        simconnect_.Call(&L::MapClientEventToSimEvent, kFirstClientEvent + i, kClientEvents[i]);
+    }
+    for (std::uint32_t i = 0; i < kClientEvents.size(); ++i) {
+        simconnect_.Call(&L::AddClientEventToNotificationGroup, kGroup, kFirstClientEvent + i,
+                         false);
+    }
+    simconnect_.Call(&L::SetNotificationGroupPriority, kGroup, kSimGroupPriorityHighest);
+    simconnect_.Call(&L::SubscribeToSystemEvent, kEventObjectAdded, "ObjectAdded");
+    simconnect_.Call(&L::SubscribeToSystemEvent, kEventObjectRemoved, "ObjectRemoved");
+}
+
+void SimulatorLink::CloseSimulatorLink() {
+    stopPolling();
+    fsuipc_.Close();
+    simconnect_.Close();
+    sim_link_up_ = false;
+    setPanel(kRed, Bevel::Raised);
+    // The ready wait goes on while closed, and so keeps saying that the link is not open.
+    if (timers_.timer3) {
+        timers_.timer3->start();
+    }
+}
+
+void SimulatorLink::exchangeError(const char* prefix) {
+    emit statusMessage(kPollingPanel, errorText(prefix, fsuipc_.error()));
+}
+
+void SimulatorLink::startPolling() {
+    if (timers_.timer1) {
+        timers_.timer1->start();
+    }
+    if (timers_.timer2) {
+        timers_.timer2->start();
+    }
+    if (timers_.timer3) {
+        timers_.timer3->stop();
+    }
+}
+
+void SimulatorLink::stopPolling() {
+    if (timers_.timer1) {
+        timers_.timer1->stop();
+    }
+    if (timers_.timer2) {
+        timers_.timer2->stop();
+    }
+}
+
+void SimulatorLink::Timer3Timer() {
+    std::uint8_t not_ready = 0;
+    if (!fsuipc_.Read(kNotReadyOffset, 1, &not_ready)) {
+        exchangeError("Reading: ");
+        return;
+    }
+    if (!fsuipc_.Process()) {
+        exchangeError("Processing: ");
+        return;
+    }
+    if (not_ready == 0) {
+        ReadAircraftIdentity();
+        startPolling();
+    }
+}
+
+void SimulatorLink::ReadAircraftIdentity() {
+    IdentityFields fields{};
+    if (!fsuipc_.Read(0x3500, sizeof fields.model, fields.model)) {
+        exchangeError("Reading: ");
+        return;
+    }
+    fsuipc_.Read(0x3160, sizeof fields.type, fields.type);
+    fsuipc_.Read(0x3D00, sizeof fields.title, fields.title);
+    fsuipc_.Read(0x313C, sizeof fields.identifier, fields.identifier);
+    fsuipc_.Read(0x3148, sizeof fields.airline, fields.airline);
+    if (!fsuipc_.Process()) {
+        // The fields stay zero: the identity becomes empty, as a failed read leaves it.
+        exchangeError("Processing: ");
+    }
+    identity_.atc_model = FieldText(fields.model, sizeof fields.model);
+    identity_.atc_type = FieldText(fields.type, sizeof fields.type);
+    identity_.aircraft_title = FieldText(fields.title, sizeof fields.title);
+    identity_.atc_identifier = FieldText(fields.identifier, sizeof fields.identifier);
+    identity_.atc_airline = FieldText(fields.airline, sizeof fields.airline);
+    emit identityRead();
+}
+
+void SimulatorLink::Timer2Timer() {
+    PollingOffsets raw;
+    // Read straight into the record's fields; an exchange that fails leaves them unused.
+    if (!fsuipc_.Read(0x02B4, 4, &raw.ground_speed)) {
+        exchangeError("Reading: ");
+    } else {
+        fsuipc_.Read(0x0560, 8, &raw.latitude);
+        fsuipc_.Read(0x0568, 8, &raw.longitude);
+        fsuipc_.Read(0x0570, 4, &raw.altitude_fraction);
+        fsuipc_.Read(0x0574, 4, &raw.altitude_metres);
+        fsuipc_.Read(0x0578, 4, &raw.pitch);
+        fsuipc_.Read(0x057C, 4, &raw.bank);
+        fsuipc_.Read(0x0580, 4, &raw.heading);
+        fsuipc_.Read(0x0354, 2, &raw.transponder);
+        fsuipc_.Read(0x0238, 1, &raw.local_hour);
+        fsuipc_.Read(0x0239, 1, &raw.local_minute);
+        fsuipc_.Read(0x023B, 1, &raw.zulu_hour);
+        fsuipc_.Read(0x023C, 1, &raw.zulu_minute);
+        fsuipc_.Read(0x023A, 1, &raw.second);
+        fsuipc_.Read(0x0AEC, 2, &raw.engines);
+        fsuipc_.Read(kNotReadyOffset, 1, &raw.not_ready);
+        if (!fsuipc_.Process()) {
+            exchangeError("Processing: ");
+            if (fsuipc_.error() == kFsuipcSendFailed) {
+                CloseSimulatorLink();
+                emit logOffRequested();
+            }
+        } else if (raw.not_ready != 0) {
+            stopPolling();
+            if (timers_.timer3) {
+                timers_.timer3->start();
+            }
+        } else {
+            ApplyPollingOffsets(raw, state_);
+            emit stateUpdated();
+        }
+    }
+    dispatchSimConnect();
+}
+
+void SimulatorLink::dispatchSimConnect() {
+    if (!simconnect_.is_open()) {
+        return;
+    }
+    using L = SimConnectLibrary;
+    // Whatever goes wrong in the library or in a handler costs this step's messages only.
+    try {
+        simconnect_.Call(&L::RequestDataOnSimObjectType, sim_ids::kRequestUserAircraft,
+                         sim_ids::kDefinitionEngineFailures, 0u, kSimObjectUser);
+        simconnect_.Call(&L::CallDispatch,
+                         SimMessageProc([this](const std::uint8_t* message, std::uint32_t size) {
+                             OnSimConnectMessage(message, size, failure_state_, actions_);
+                         }));
+    } catch (...) {
+    }
+    emit dispatched();
+}
+
+void SimulatorLink::RemoveSimulatorMenu() {
+    using L = SimConnectLibrary;
+    try {
+        simconnect_.Call(&L::MenuDeleteSubItem, sim_ids::kEventMenu, sim_ids::kEventShow);
+        simconnect_.Call(&L::MenuDeleteItem, sim_ids::kEventMenu);
+    } catch (...) {
+    }
+}
+
+}  // namespace tavoro

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "Aircraft.h"
+#include "FsuipcClient.h"
+#include "Palette.h"
+#include "SimConnect.h"
+#include "SimMessages.h"
+
+namespace tavoro {
+
+// The link to the simulator: FSUIPC, which is required and carries every aircraft value,
+// and SimConnect, which is optional and carries the menu, failures, clock, AI objects and
+// weather. Three timers of the main window run it: Timer3 waits until the simulator is
+// ready, Timer2 polls it every second, Timer1 relays texts while polling runs.
+//
+// The state of the link shows on the simulator button (panelColour, panelBevel, announced
+// by panelChanged) and in the status bar (statusMessage).
+class SimulatorLink : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kOpenPanel = 0;     // status panel of the link's opening
+    static constexpr int kPollingPanel = 1;  // status panel of exchange errors
+
+    struct Timers {
+        QTimer* timer1 = nullptr;
+        QTimer* timer2 = nullptr;
+        QTimer* timer3 = nullptr;
+    };
+
+    SimulatorLink(FsuipcClient& fsuipc, SimConnect& simconnect, AircraftState& state,
+                  AircraftIdentity& identity, FailureState& failure_state,
+                  QObject* parent = nullptr);
+
+    // The main window's timers; Timer2 and Timer3 then run the polling and the ready wait.
+    void SetTimers(Timers timers);
+    // What the simulator's messages do beyond the aircraft's records.
+    void SetMessageActions(SimMessageActions actions) { actions_ = std::move(actions); }
+
+    void OpenSimulatorLink();
+    void CloseSimulatorLink();
+    void Panel_FSXClick();
+    // The ready wait: once the simulator is ready, the identity is read and polling starts.
+    void Timer3Timer();
+    // One polling step.
+    void Timer2Timer();
+    void ReadAircraftIdentity();
+    // The close step of the program: the simulator's menu goes away with it.
+    void RemoveSimulatorMenu();
+
+    bool sim_link_up() const { return sim_link_up_; }
+    bool simconnect_open() const { return simconnect_.is_open(); }
+    Rgb panelColour() const { return colour_; }
+    Bevel panelBevel() const { return bevel_; }
+
+    FsuipcClient& fsuipc() { return fsuipc_; }
+    SimConnect& simconnect() { return simconnect_; }
+
+signals:
+    void panelChanged();
+    void statusMessage(int panel, const QString& text);
+    // The identity was read: Label_ID and Label_airline follow it.
+    void identityRead();
+    // A polling step refreshed the aircraft's state: the caption and Label_xpd follow it.
+    void stateUpdated();
+    // The simulator stopped answering: the server must not keep hearing of this aircraft.
+    void logOffRequested();
+    // A polling step delivered the simulator's messages; the AI objects take their turn.
+    void dispatched();
+
+private:
+    void setPanel(Rgb colour, Bevel bevel);
+    void setUpSimConnect();
+    void exchangeError(const char* prefix);
+    void startPolling();
+    void stopPolling();
+    void dispatchSimConnect();
+
+    FsuipcClient& fsuipc_;
+    SimConnect& simconnect_;
+    AircraftState& state_;
+    AircraftIdentity& identity_;
+    FailureState& failure_state_;
+    SimMessageActions actions_;
+    Timers timers_;
+    bool sim_link_up_ = false;
+    Rgb colour_ = kRed;
+    Bevel bevel_ = Bevel::Raised;
+};
+
+}  // namespace tavoro

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "App.h"
+#include "AtcServerProcess.h"
+#include "EventLoop.h"
+#include "LocalFsuipcTransport.h"
+#include "LocalSimConnect.h"
+#include "ModalAnswerer.h"
+#include "SimHostProcess.h"
+#include "TForm1.h"
+#include "TForm_objet.h"
+
+namespace tavoro {
+namespace {
+
+using test::AtcServerProcess;
+using test::ModalAnswerer;
+using test::SimHostProcess;
+using test::WaitUntil;
+
+// The whole program against the stand-in simulator and the stand-in ATC server, each a
+// process of its own, with the program's own timers running the link.
+class SimulatorEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(host_.started());
+        ASSERT_TRUE(server_.started());
+        for (const char* command :
+             {"set lat 48.72528", "set lon 2.35944", "set alt_ft 3500", "set gs_kt 0",
+              "set heading 270", "set pitch -1", "set bank 0", "set xpd 7A21", "set engines 2",
+              "set zulu 12:30:00", "set local 14:30", "set title Tavoro Trainer", "set type C172",
+              "set model C172SP", "set id F-GTAV", "set airline Aero Club", "set ready 1"}) {
+            ASSERT_EQ(host_.Command(command), "ok") << command;
+        }
+        QDir(dir_.path()).mkpath("sim");
+        QFile(QDir(dir_.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
+        std::ofstream ini(QDir(dir_.path()).filePath("corvanta.ini").toStdString());
+        ini << "[FSX]\nDIR=" << QDir(dir_.path()).filePath("sim").toStdString()
+            << "/\n[envoi]\navion=1000\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport="
+            << server_.port() << "\npassword=pw\n";
+    }
+
+    std::unique_ptr<App> startApp() {
+        const std::string folder = host_.folder().toStdString();
+        auto app =
+            std::make_unique<App>(AppPaths{dir_.path(), dir_.path()},
+                                  ReverseLookup([](auto&&, auto*, auto done) { done(QString()); }),
+                                  SimulatorPlatform{std::make_unique<LocalFsuipcTransport>(folder),
+                                                    std::make_unique<LocalSimConnect>(folder)});
+        app->Start();
+        return app;
+    }
+
+    QTemporaryDir dir_;
+    SimHostProcess host_;
+    AtcServerProcess server_;
+    ModalAnswerer answerer_;
+};
+
+TEST_F(SimulatorEndToEndTest, TheAircraftFlowsToTheWindowAndTheServer) {
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    EXPECT_EQ(form.Panel_FSX->colour(), kGreen);
+    EXPECT_EQ(form.StatusText(0), "connecté FSX");
+
+    ASSERT_TRUE(WaitUntil([&] { return form.Label_ID->text() == "F-GTAV/C172SP"; }));
+    EXPECT_EQ(form.Label_airline->text(), "Aero Club");
+    ASSERT_TRUE(WaitUntil([&] { return form.Label_xpd->text() == "xpd:7A21"; }));
+    EXPECT_TRUE(QRegularExpression(R"(^Tavoro 3\.81    Zulu:12:3\d Local:14:3\d$)")
+                    .match(form.windowTitle())
+                    .hasMatch())
+        << form.windowTitle().toStdString();
+    const AircraftState& aircraft = app->aircraft();
+    EXPECT_NEAR(aircraft.latitude, 48.72528, 1e-6);
+    EXPECT_NEAR(aircraft.longitude, 2.35944, 1e-6);
+    EXPECT_NEAR(aircraft.altitude_ft, 3500, 3.3);  // the fraction word reads to within a metre
+    EXPECT_EQ(aircraft.heading_deg, 270);
+    EXPECT_EQ(aircraft.pitch_deg, 359);
+    EXPECT_EQ(aircraft.engine_count, 2);
+
+    // The login carries the aircraft's callsign, type, model and engines.
+    app->link().ConnectToServer();
+    EXPECT_TRUE(server_.WaitForReceived("#APF-GTAV:SERVER:Tavoro:pw:C172:C172SP:2"));
+
+    // The stand-in's values reach the next polls.
+    ASSERT_EQ(host_.Command("set xpd 1200"), "ok");
+    EXPECT_TRUE(WaitUntil([&] { return form.Label_xpd->text() == "xpd:1200"; }));
+
+    // Its engine failures come through SimConnect with each poll.
+    app->sim_link().simconnect().Call(&SimConnectLibrary::TransmitClientEvent, kSimUserObject, 5u,
+                                      0u, 1u, kSimEventFlagGroupIdIsPriority);
+    EXPECT_TRUE(WaitUntil([&] { return app->failure_state()[1]; }));
+    EXPECT_FALSE(app->failure_state()[0]);
+}
+
+TEST_F(SimulatorEndToEndTest, NotReadyPausesPollingUntilTheSimulatorIsBack) {
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+
+    ASSERT_EQ(host_.Command("set ready 0"), "ok");
+    ASSERT_TRUE(WaitUntil([&] { return !form.Timer2->isActive(); }));
+    EXPECT_TRUE(form.Timer3->isActive());
+    EXPECT_FALSE(form.Timer1->isActive());
+
+    // A new aircraft is loaded meanwhile: the identity is read again when polling resumes.
+    ASSERT_EQ(host_.Command("set id N172TV"), "ok");
+    ASSERT_EQ(host_.Command("set ready 1"), "ok");
+    EXPECT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+    EXPECT_FALSE(form.Timer3->isActive());
+    EXPECT_EQ(form.Label_ID->text(), "N172TV/C172SP");
+}
+
+TEST_F(SimulatorEndToEndTest, ALostSimulatorClosesTheLinkAndLogsOff) {
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+    app->link().ConnectToServer();
+    ASSERT_TRUE(WaitUntil([&] { return app->link().logged_in(); }));
+
+    QStringList statuses;
+    QObject::connect(&app->sim_link(), &SimulatorLink::statusMessage,
+                     [&](int panel, const QString& text) {
+                         if (panel == 1)
+                             statuses << text;
+                     });
+    host_.Kill();
+    EXPECT_TRUE(WaitUntil([&] { return !app->sim_link().sim_link_up(); }));
+    ASSERT_FALSE(statuses.isEmpty());
+    EXPECT_EQ(statuses.first(), "Processing: IPC sendmessage failed all retries");
+    EXPECT_EQ(form.Panel_FSX->colour(), kRed);
+    EXPECT_EQ(form.Panel_FSX->bevel(), Bevel::Raised);
+    EXPECT_TRUE(server_.WaitForReceived("#DPF-GTAV"));
+    EXPECT_TRUE(WaitUntil([&] { return !app->link().socket_connected(); }));
+
+    // The ready wait keeps telling that the link is closed.
+    EXPECT_TRUE(WaitUntil(
+        [&] { return form.StatusText(1) == "Reading: Call cannot execute, link not Open"; }));
+}
+
+TEST_F(SimulatorEndToEndTest, TheSimulatorMenuDrivesTheWindow) {
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    QJsonObject dump = host_.Dump();
+    ASSERT_EQ(dump["simconnect_client"].toBool(), true);
+    ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+
+    ASSERT_EQ(host_.Command("menu 1"), "ok");
+    EXPECT_TRUE(WaitUntil([&] { return !form.isMinimized() && form.pos() == QPoint(10, 10); }));
+    ASSERT_EQ(host_.Command("menu 2"), "ok");
+    EXPECT_TRUE(WaitUntil([&] { return form.isMinimized(); }));
+
+    QSignalSpy finished(app.get(), &App::finished);
+    ASSERT_EQ(host_.Command("menu 3"), "ok");
+    EXPECT_TRUE(WaitUntil([&] { return finished.count() == 1; }));
+    // The close step took the menu away.
+    EXPECT_TRUE(WaitUntil([&] { return host_.Dump()["menu_items"].toArray().isEmpty(); }));
+}
+
+TEST_F(SimulatorEndToEndTest, SimulatorExceptionsReachTheLog) {
+    auto app = startApp();
+    TForm1& form = app->Form1();
+    ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+    ASSERT_EQ(host_.Command("metar"), "ok");  // no observation to give
+
+    auto& library = static_cast<LocalSimConnect&>(app->sim_link().simconnect().library());
+    app->sim_link().simconnect().Call(&SimConnectLibrary::WeatherRequestObservationAtStation, 1u,
+                                      "LFPG");
+    const std::uint32_t send_id = library.last_send_id();
+    const QString expected = QStringLiteral("***** EXCEPTION=15  SendID=%1  Index=").arg(send_id);
+    EXPECT_TRUE(WaitUntil([&] {
+        return app->Form_objet().Memo1->toPlainText().contains(expected);
+    })) << app->Form_objet().Memo1->toPlainText().toStdString();
+}
+
+}  // namespace
+}  // namespace tavoro

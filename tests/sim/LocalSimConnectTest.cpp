@@ -1,0 +1,415 @@
+#include "LocalSimConnect.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "SimConnectMessages.h"
+#include "SimHostWire.h"
+
+namespace tavoro {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::chrono::milliseconds kShortTimeout{300};
+
+std::uint32_t callOf(const Bytes& payload) {
+    return SimRecvWord(payload.data(), static_cast<std::uint32_t>(payload.size()), 0);
+}
+std::uint32_t sendIdOf(const Bytes& payload) {
+    return SimRecvWord(payload.data(), static_cast<std::uint32_t>(payload.size()), 4);
+}
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+int listenOn(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0) {
+        ADD_FAILURE() << "cannot listen on " << path << ": " << std::strerror(errno);
+    }
+    return fd;
+}
+
+// A host whose every answer the test writes: it accepts one client on the SimConnect
+// socket of a private folder and, for each call frame, sends back what `answer` returns
+// (nothing at all, broken frames, or a hang-up when `hang_up` says so).
+class ScriptedHost {
+public:
+    using Answer = std::function<Bytes(const Bytes& payload)>;
+
+    explicit ScriptedHost(Answer answer, bool byte_by_byte = false)
+        : answer_(std::move(answer)), byte_by_byte_(byte_by_byte) {
+        listen_fd_ = listenOn(folder().toStdString() + "/" + kSimConnectSocket);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~ScriptedHost() { Join(); }
+
+    QString folder() const { return dir_.path(); }
+
+    // Stops serving once the current call is answered.
+    void HangUpAfterNextAnswer() { hang_up_ = true; }
+    // Waits until the client has gone (or the host hung up), then stops.
+    void Join() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (listen_fd_ >= 0) {
+            ::close(listen_fd_);
+            listen_fd_ = -1;
+        }
+    }
+    // Every call frame received; read it after Join().
+    std::vector<Bytes> calls() {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+private:
+    void serve() {
+        // A generous bound, so a test that goes wrong fails instead of hanging.
+        pollfd waiting{listen_fd_, POLLIN, 0};
+        if (::poll(&waiting, 1, 30000) != 1) {
+            return;
+        }
+        const int fd = ::accept(listen_fd_, nullptr, nullptr);
+        if (fd < 0) {
+            return;
+        }
+        timeval limit{30, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        WireFrameDecoder decoder;
+        std::uint8_t buffer[4096];
+        for (;;) {
+            const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
+            if (count <= 0) {
+                break;
+            }
+            decoder.Feed(buffer, static_cast<std::size_t>(count));
+            Bytes payload;
+            bool stop = false;
+            while (!stop && decoder.Next(payload) == WireFrameDecoder::Status::kFrame) {
+                {
+                    std::lock_guard lock(mutex_);
+                    calls_.push_back(payload);
+                }
+                write(fd, answer_(payload));
+                stop = hang_up_;
+            }
+            if (stop) {
+                break;
+            }
+        }
+        ::close(fd);
+    }
+
+    void write(int fd, const Bytes& bytes) {
+        const std::size_t step = byte_by_byte_ ? 1 : bytes.size();
+        for (std::size_t at = 0; at < bytes.size(); at += step) {
+            if (::send(fd, bytes.data() + at, std::min(step, bytes.size() - at), MSG_NOSIGNAL) <
+                0) {
+                return;
+            }
+        }
+    }
+
+    QTemporaryDir dir_;
+    Answer answer_;
+    bool byte_by_byte_;
+    std::atomic<bool> hang_up_ = false;
+    int listen_fd_ = -1;
+    std::mutex mutex_;
+    std::vector<Bytes> calls_;
+    std::thread thread_;
+};
+
+Bytes okReply(const Bytes& payload) {
+    return MakeReplyFrame(sendIdOf(payload), kSimOk);
+}
+
+std::vector<Bytes> dispatch(LocalSimConnect& sim, SimResult expected = kSimOk) {
+    std::vector<Bytes> messages;
+    EXPECT_EQ(sim.CallDispatch([&](const std::uint8_t* message, std::uint32_t size) {
+        messages.emplace_back(message, message + size);
+    }),
+              expected);
+    return messages;
+}
+
+// Every call of the interface except Open and CallDispatch, each with harmless arguments.
+std::vector<std::pair<const char*, std::function<SimResult(SimConnectLibrary&)>>> everyCall() {
+    static const AiWaypoint waypoint{};
+    return {
+        {"Close", [](SimConnectLibrary& s) { return s.Close(); }},
+        {"MenuAddItem", [](SimConnectLibrary& s) { return s.MenuAddItem("Tavoro_Client", 0, 1); }},
+        {"MenuAddSubItem",
+         [](SimConnectLibrary& s) { return s.MenuAddSubItem(0, "Afficher", 1, 1); }},
+        {"MenuDeleteSubItem", [](SimConnectLibrary& s) { return s.MenuDeleteSubItem(0, 1); }},
+        {"MenuDeleteItem", [](SimConnectLibrary& s) { return s.MenuDeleteItem(0); }},
+        {"AddToDataDefinition",
+         [](SimConnectLibrary& s) {
+             return s.AddToDataDefinition(0, "GENERAL ENG FAILED:1", "Bool", kSimDataFloat32, 0,
+                                          kSimUnused);
+         }},
+        {"MapClientEventToSimEvent",
+         [](SimConnectLibrary& s) { return s.MapClientEventToSimEvent(4, "ZULU_DAY_SET"); }},
+        {"AddClientEventToNotificationGroup",
+         [](SimConnectLibrary& s) { return s.AddClientEventToNotificationGroup(0, 4, false); }},
+        {"SetNotificationGroupPriority",
+         [](SimConnectLibrary& s) { return s.SetNotificationGroupPriority(0, 1); }},
+        {"SubscribeToSystemEvent",
+         [](SimConnectLibrary& s) { return s.SubscribeToSystemEvent(17, "ObjectAdded"); }},
+        {"RequestDataOnSimObjectType",
+         [](SimConnectLibrary& s) { return s.RequestDataOnSimObjectType(0, 0, 0, 0); }},
+        {"SetDataOnSimObject",
+         [](SimConnectLibrary& s) { return s.SetDataOnSimObject(1, 1000, 0, 1, 44, &waypoint); }},
+        {"TransmitClientEvent",
+         [](SimConnectLibrary& s) { return s.TransmitClientEvent(0, 4, 0, 1, 16); }},
+        {"AICreateSimulatedObject",
+         [](SimConnectLibrary& s) { return s.AICreateSimulatedObject("Ferry", {}, 2); }},
+        {"AIRemoveObject", [](SimConnectLibrary& s) { return s.AIRemoveObject(1000, 2); }},
+        {"WeatherRequestObservationAtStation",
+         [](SimConnectLibrary& s) { return s.WeatherRequestObservationAtStation(1, "LFPG"); }},
+        {"WeatherRequestObservationAtNearestStation",
+         [](SimConnectLibrary& s) {
+             return s.WeatherRequestObservationAtNearestStation(1, 48.7f, 2.4f);
+         }},
+        {"WeatherRequestInterpolatedObservation",
+         [](SimConnectLibrary& s) {
+             return s.WeatherRequestInterpolatedObservation(1, 48.7f, 2.4f, 100.0f);
+         }},
+        {"WeatherSetModeCustom", [](SimConnectLibrary& s) { return s.WeatherSetModeCustom(); }},
+        {"WeatherSetObservation",
+         [](SimConnectLibrary& s) { return s.WeatherSetObservation(0, "LFPG 1200Z"); }},
+    };
+}
+
+TEST(LocalSimConnect, OpenFailsWithNoStandIn) {
+    QTemporaryDir empty;
+    LocalSimConnect sim(empty.path().toStdString(), kShortTimeout);
+    EXPECT_EQ(sim.Open("MYAPP"), kSimFail);
+    EXPECT_FALSE(sim.connected());
+
+    // A socket left behind by a stand-in that is gone: connecting is refused.
+    const std::string path = empty.path().toStdString() + "/" + kSimConnectSocket;
+    ::close(listenOn(path));
+    EXPECT_EQ(sim.Open("MYAPP"), kSimFail);
+    EXPECT_FALSE(sim.connected());
+
+    LocalSimConnect too_long(std::string(200, 'x'), kShortTimeout);
+    EXPECT_EQ(too_long.Open("MYAPP"), kSimFail);
+}
+
+TEST(LocalSimConnect, EveryCallFailsWhileClosedWithoutTouchingTheHost) {
+    ScriptedHost host(okReply);
+    LocalSimConnect sim(host.folder().toStdString(), kShortTimeout);
+
+    auto expectAllFail = [&](const char* when) {
+        SCOPED_TRACE(when);
+        for (const auto& [name, call] : everyCall()) {
+            EXPECT_EQ(call(sim), kSimFail) << name;
+        }
+        bool called = false;
+        EXPECT_EQ(sim.CallDispatch([&](const std::uint8_t*, std::uint32_t) { called = true; }),
+                  kSimFail);
+        EXPECT_FALSE(called);
+    };
+    expectAllFail("never opened");
+    ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+    ASSERT_EQ(sim.Close(), kSimOk);
+    expectAllFail("after Close");
+
+    host.Join();
+    const std::vector<Bytes> calls = host.calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(callOf(calls[0]), static_cast<std::uint32_t>(SimCall::kOpen));
+    EXPECT_EQ(callOf(calls[1]), static_cast<std::uint32_t>(SimCall::kClose));
+}
+
+TEST(LocalSimConnect, OpenFailsWhenTheHostRefusesOrNeverAnswers) {
+    {
+        SCOPED_TRACE("refused");
+        ScriptedHost host(
+            [](const Bytes& payload) { return MakeReplyFrame(sendIdOf(payload), kSimFail); });
+        LocalSimConnect sim(host.folder().toStdString(), kShortTimeout);
+        EXPECT_EQ(sim.Open("MYAPP"), kSimFail);
+        EXPECT_FALSE(sim.connected());
+    }
+    {
+        SCOPED_TRACE("no answer");
+        ScriptedHost host([](const Bytes&) { return Bytes{}; });
+        LocalSimConnect sim(host.folder().toStdString(), kShortTimeout);
+        EXPECT_EQ(sim.Open("MYAPP"), kSimFail);
+        EXPECT_FALSE(sim.connected());
+    }
+}
+
+// The host sends a call's messages before its reply; the library keeps them, in order, for
+// the next dispatch, however the bytes are split on the way.
+TEST(LocalSimConnect, MessagesBeforeAReplyWaitForTheNextDispatch) {
+    const Bytes first = MakeSimAssignedObjectId(2, 1000);
+    const Bytes second = MakeSimObjectAddRemove(kSimUnused, 17, 1000, kSimObjectBoat);
+    for (bool byte_by_byte : {false, true}) {
+        SCOPED_TRACE(byte_by_byte ? "one byte per write" : "one write per answer");
+        ScriptedHost host(
+            [&](const Bytes& payload) {
+                if (callOf(payload) == static_cast<std::uint32_t>(SimCall::kOpen)) {
+                    return okReply(payload);
+                }
+                return concat(
+                    {MakeMessageFrame(first), MakeMessageFrame(second), okReply(payload)});
+            },
+            byte_by_byte);
+        LocalSimConnect sim(host.folder().toStdString(), kShortTimeout * 10);
+        ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+        EXPECT_EQ(dispatch(sim), std::vector<Bytes>{});
+        ASSERT_EQ(sim.AICreateSimulatedObject("Ferry", {}, 2), kSimOk);
+        EXPECT_EQ(dispatch(sim), (std::vector<Bytes>{first, second}));
+        EXPECT_EQ(dispatch(sim), std::vector<Bytes>{});
+    }
+}
+
+TEST(LocalSimConnect, SendIdsIncreaseAndArgumentsKeepTheirOrder) {
+    ScriptedHost host(okReply);
+    LocalSimConnect sim(host.folder().toStdString(), kShortTimeout * 10);
+    ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+    SimInitPosition position;
+    position.latitude = 1.0;
+    position.heading = -2.0;
+    position.on_ground = 1;
+    position.airspeed = 250;
+    ASSERT_EQ(sim.AICreateSimulatedObject("Ferry", position, 2), kSimOk);
+    ASSERT_EQ(sim.TransmitClientEvent(kSimUserObject, 14, 5, 1, 16), kSimOk);
+    EXPECT_EQ(sim.last_send_id(), 3u);
+    sim.Close();
+    host.Join();
+
+    const std::vector<Bytes> calls = host.calls();
+    ASSERT_EQ(calls.size(), 4u);
+    const Bytes open = SimCallFrame(SimCall::kOpen, 1).text("MYAPP").Frame();
+    const Bytes create = SimCallFrame(SimCall::kAICreateSimulatedObject, 2)
+                             .text("Ferry")
+                             .real64(1.0)
+                             .real64(0)
+                             .real64(0)
+                             .real64(0)
+                             .real64(0)
+                             .real64(-2.0)
+                             .word(1)
+                             .word(250)
+                             .word(2)
+                             .Frame();
+    const Bytes transmit =
+        SimCallFrame(SimCall::kTransmitClientEvent, 3).word(0).word(14).word(5).word(1).word(16).Frame();
+    EXPECT_EQ(calls[0], Bytes(open.begin() + 4, open.end()));
+    EXPECT_EQ(calls[1], Bytes(create.begin() + 4, create.end()));
+    EXPECT_EQ(calls[2], Bytes(transmit.begin() + 4, transmit.end()));
+    EXPECT_EQ(sendIdOf(calls[3]), 4u);
+}
+
+// Whatever goes wrong with the second call's answer, the call fails, the library counts as
+// closed, and the next call fails without being sent.
+TEST(LocalSimConnect, ABrokenAnswerClosesTheLibrary) {
+    Bytes oversized = MakeReplyFrame(2, kSimOk);
+    oversized[2] = 0x20;  // a length of 2 MiB and some
+    Bytes tiny = MakeReplyFrame(2, kSimOk);
+    tiny[0] = 2;
+    Bytes bad_message = MakeSimEvent(kSimUnused, 1, 0);
+    bad_message[0] = 100;
+    struct Case {
+        const char* name;
+        std::function<Bytes(const Bytes& payload)> answer;
+        bool hang_up;
+    };
+    const Case cases[] = {
+        {"reply to another call", [](const Bytes&) { return MakeReplyFrame(99, kSimOk); }, false},
+        {"two replies",
+         [](const Bytes& p) { return concat({okReply(p), okReply(p)}); }, false},
+        {"oversized frame", [&](const Bytes&) { return oversized; }, false},
+        {"frame shorter than a word", [&](const Bytes&) { return tiny; }, false},
+        {"message with a wrong size word",
+         [&](const Bytes& p) { return concat({MakeMessageFrame(bad_message), okReply(p)}); },
+         false},
+        {"no answer", [](const Bytes&) { return Bytes{}; }, false},
+        {"hang-up", [](const Bytes&) { return Bytes{}; }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHost* host_pointer = nullptr;
+        ScriptedHost host([&](const Bytes& payload) {
+            if (callOf(payload) == static_cast<std::uint32_t>(SimCall::kOpen)) {
+                return okReply(payload);
+            }
+            if (c.hang_up) {
+                host_pointer->HangUpAfterNextAnswer();
+            }
+            return c.answer(payload);
+        });
+        host_pointer = &host;
+        LocalSimConnect sim(host.folder().toStdString(), kShortTimeout);
+        ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+        EXPECT_EQ(sim.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
+        EXPECT_FALSE(sim.connected());
+        EXPECT_EQ(sim.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
+        dispatch(sim, kSimFail);
+        host.Join();
+        EXPECT_EQ(host.calls().size(), 2u);
+    }
+}
+
+TEST(LocalSimConnect, AHostThatHungUpIsAnErrorNotASignal) {
+    ScriptedHost* host_pointer = nullptr;
+    ScriptedHost host([&](const Bytes& payload) {
+        host_pointer->HangUpAfterNextAnswer();
+        return okReply(payload);
+    });
+    host_pointer = &host;
+    LocalSimConnect sim(host.folder().toStdString(), kShortTimeout);
+    ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+    host.Join();
+    // Far more than the socket buffer holds, so the writes meet the closed end; a SIGPIPE
+    // would end this test program.
+    const std::vector<AiWaypoint> route(20000);
+    EXPECT_EQ(sim.SetDataOnSimObject(1, 1000, 0, static_cast<std::uint32_t>(route.size()),
+                                     sizeof(AiWaypoint), route.data()),
+              kSimFail);
+    EXPECT_FALSE(sim.connected());
+}
+
+TEST(LocalSimConnect, ABlockTooLargeToSendFailsWithoutBeingSent) {
+    ScriptedHost host(okReply);
+    LocalSimConnect sim(host.folder().toStdString(), kShortTimeout * 10);
+    ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+    const std::vector<AiWaypoint> route(kSimWireMaxFrame / sizeof(AiWaypoint) + 1);
+    EXPECT_EQ(sim.SetDataOnSimObject(1, 1000, 0, static_cast<std::uint32_t>(route.size()),
+                                     sizeof(AiWaypoint), route.data()),
+              kSimFail);
+    // The count and unit size overflow 32 bits together.
+    EXPECT_EQ(sim.SetDataOnSimObject(1, 1000, 0, 0x10000, 0x10000, route.data()), kSimFail);
+    EXPECT_EQ(sim.SetDataOnSimObject(1, 1000, 0, 1, 44, nullptr), kSimFail);
+    EXPECT_TRUE(sim.connected());
+    sim.Close();
+    host.Join();
+    EXPECT_EQ(host.calls().size(), 2u);
+}
+
+}  // namespace
+}  // namespace tavoro
