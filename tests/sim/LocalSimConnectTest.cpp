@@ -1,5 +1,3 @@
-#include "LocalSimConnect.h"
-
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -12,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "LocalSimConnect.h"
 #include "SimConnectMessages.h"
 #include "SimHostWire.h"
 
@@ -317,8 +316,13 @@ TEST(LocalSimConnect, SendIdsIncreaseAndArgumentsKeepTheirOrder) {
                              .word(250)
                              .word(2)
                              .Frame();
-    const Bytes transmit =
-        SimCallFrame(SimCall::kTransmitClientEvent, 3).word(0).word(14).word(5).word(1).word(16).Frame();
+    const Bytes transmit = SimCallFrame(SimCall::kTransmitClientEvent, 3)
+                               .word(0)
+                               .word(14)
+                               .word(5)
+                               .word(1)
+                               .word(16)
+                               .Frame();
     EXPECT_EQ(calls[0], Bytes(open.begin() + 4, open.end()));
     EXPECT_EQ(calls[1], Bytes(create.begin() + 4, create.end()));
     EXPECT_EQ(calls[2], Bytes(transmit.begin() + 4, transmit.end()));
@@ -342,11 +346,16 @@ TEST(LocalSimConnect, ABrokenAnswerClosesTheLibrary) {
     const Case cases[] = {
         {"reply to another call", [](const Bytes&) { return MakeReplyFrame(99, kSimOk); }, false},
         {"two replies",
-         [](const Bytes& p) { return concat({okReply(p), okReply(p)}); }, false},
+         [](const Bytes& p) {
+             return concat({okReply(p), okReply(p)});
+         },
+         false},
         {"oversized frame", [&](const Bytes&) { return oversized; }, false},
         {"frame shorter than a word", [&](const Bytes&) { return tiny; }, false},
         {"message with a wrong size word",
-         [&](const Bytes& p) { return concat({MakeMessageFrame(bad_message), okReply(p)}); },
+         [&](const Bytes& p) {
+             return concat({MakeMessageFrame(bad_message), okReply(p)});
+         },
          false},
         {"no answer", [](const Bytes&) { return Bytes{}; }, false},
         {"hang-up", [](const Bytes&) { return Bytes{}; }, true},

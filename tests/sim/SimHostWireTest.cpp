@@ -221,7 +221,8 @@ TEST(SimHostWire, HostFramesAreCheckedBeforeUse) {
         ASSERT_EQ(frame.has_value(), c.accepted);
     }
 
-    const std::optional<SimHostFrame> reply = ParseHostFrame(payloadOf(MakeReplyFrame(3, kSimFail)));
+    const std::optional<SimHostFrame> reply =
+        ParseHostFrame(payloadOf(MakeReplyFrame(3, kSimFail)));
     EXPECT_EQ(reply->kind, SimHostKind::kReply);
     EXPECT_EQ(reply->send_id, 3u);
     EXPECT_EQ(reply->result, kSimFail);

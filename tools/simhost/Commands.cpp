@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 namespace tavoro::simhost {
@@ -102,24 +103,26 @@ QJsonValue optionalNumber(const std::optional<std::uint32_t>& value) {
     return value ? QJsonValue(static_cast<double>(*value)) : QJsonValue(QJsonValue::Null);
 }
 
+// The library's position and waypoint records are packed, so their fields are taken by
+// value: a reference to a misaligned double is undefined behaviour.
+QJsonValue number(double value) {
+    return value;
+}
+
 QJsonObject position(const SimInitPosition& at) {
     return QJsonObject{
-        {"latitude", at.latitude},
-        {"longitude", at.longitude},
-        {"altitude", at.altitude},
-        {"pitch", at.pitch},
-        {"bank", at.bank},
-        {"heading", at.heading},
-        {"on_ground", static_cast<double>(at.on_ground)},
-        {"airspeed", static_cast<double>(at.airspeed)},
+        {"latitude", number(at.latitude)},   {"longitude", number(at.longitude)},
+        {"altitude", number(at.altitude)},   {"pitch", number(at.pitch)},
+        {"bank", number(at.bank)},           {"heading", number(at.heading)},
+        {"on_ground", number(at.on_ground)}, {"airspeed", number(at.airspeed)},
     };
 }
 
 QJsonObject waypoint(const AiWaypoint& point) {
     return QJsonObject{
-        {"latitude", point.latitude}, {"longitude", point.longitude},
-        {"altitude", point.altitude}, {"flags", static_cast<double>(point.flags)},
-        {"speed_kt", point.speed_kt}, {"throttle_percent", point.throttle_percent},
+        {"latitude", number(point.latitude)}, {"longitude", number(point.longitude)},
+        {"altitude", number(point.altitude)}, {"flags", number(point.flags)},
+        {"speed_kt", number(point.speed_kt)}, {"throttle_percent", number(point.throttle_percent)},
     };
 }
 
@@ -129,6 +132,52 @@ QJsonArray texts(const std::vector<std::string>& values) {
         array.append(text(value));
     }
     return array;
+}
+
+// A map keyed by number as a JSON object keyed by the number's text.
+template <typename Value, typename Convert>
+QJsonObject numberedObject(const std::map<std::uint32_t, Value>& map, Convert convert) {
+    QJsonObject object;
+    for (const auto& [key, value] : map) {
+        object[QString::number(key)] = convert(value);
+    }
+    return object;
+}
+
+QJsonObject session(const SimConnectSession& session) {
+    return QJsonObject{
+        {"connection", static_cast<double>(session.connection)},
+        {"name", text(session.name)},
+        {"definitions", numberedObject(session.definitions,
+                                       [](const std::vector<SimDatum>& data) {
+                                           QJsonArray array;
+                                           for (const SimDatum& datum : data) {
+                                               array.append(QJsonObject{
+                                                   {"name", text(datum.name)},
+                                                   {"units", text(datum.units)},
+                                                   {"type", static_cast<double>(datum.type)},
+                                               });
+                                           }
+                                           return array;
+                                       })},
+        {"mapped_events", numberedObject(session.mapped_events, text)},
+        {"notification_groups",
+         numberedObject(session.notification_groups,
+                        [](const std::vector<SimGroupEvent>& events) {
+                            QJsonArray array;
+                            for (const SimGroupEvent& event : events) {
+                                array.append(QJsonObject{
+                                    {"event_id", static_cast<double>(event.event_id)},
+                                    {"maskable", event.maskable},
+                                });
+                            }
+                            return array;
+                        })},
+        {"group_priorities",
+         numberedObject(session.group_priorities,
+                        [](std::uint32_t priority) { return static_cast<double>(priority); })},
+        {"system_events", numberedObject(session.system_events, text)},
+    };
 }
 
 }  // namespace
@@ -333,6 +382,11 @@ QJsonObject DumpState(const SimState& state) {
         });
     }
 
+    QJsonArray sessions;
+    for (const SimConnectSession& open : state.simconnect_sessions) {
+        sessions.append(session(open));
+    }
+
     return QJsonObject{
         {"aircraft",
          QJsonObject{
@@ -378,6 +432,7 @@ QJsonObject DumpState(const SimState& state) {
              {"injected", texts(state.weather.injected)},
          }},
         {"simconnect_client", state.simconnect_client},
+        {"simconnect_sessions", sessions},
     };
 }
 

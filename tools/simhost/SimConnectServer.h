@@ -23,8 +23,13 @@ inline constexpr char kAiObjectTypeRule[] =
 // The kind of object a title makes, by the rule above.
 std::uint32_t AiObjectTypeOf(std::string_view title);
 
-// Whether WeatherSetObservation takes `text` as an observation: at least two words
-// separated by blanks, the first of exactly four letters or digits (a station).
+// What WeatherSetObservation takes, for the help text.
+inline constexpr char kObservationRule[] =
+    "A set observation is taken when it has at least two words separated by blanks, the\n"
+    "first of exactly four letters or digits (a station); it then becomes what observation\n"
+    "requests answer. Anything else is refused with exception 14.";
+
+// Whether WeatherSetObservation takes `text` as an observation, by the rule above.
 bool LooksLikeObservation(std::string_view text);
 
 // The stand-in's SimConnect side: clients on a local socket, each with the definitions,

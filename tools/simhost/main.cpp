@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -42,8 +43,8 @@ constexpr char kDescription[] =
     "  set bank DEG         bank, right wing down positive\n"
     "  set xpd HHHH         transponder register, exactly four hexadecimal digits\n"
     "  set engines N        number of engines, 0 to 65535\n"
-    "  set zulu HH:MM:SS    zulu time\n"
-    "  set local HH:MM      local time\n"
+    "  set zulu HH:MM:SS    zulu time (the local time is left as it is)\n"
+    "  set local HH:MM      local time; its seconds follow the zulu clock's\n"
     "  set ready 1|0        1: ready, 0: the simulator reports not ready\n"
     "  set title TEXT       aircraft title (the rest of the line, may be empty)\n"
     "  set type TEXT        aircraft type\n"
@@ -58,7 +59,7 @@ constexpr char kDescription[] =
     "Numbers use \".\" as the decimal point. At the end of standard input the stand-in\n"
     "keeps serving; SIGTERM, SIGINT and SIGHUP end it as quit does.";
 
-// Both lines are flushed at once: the reader is usually a pipe waiting for them.
+// Each answer is flushed at once: the reader is usually a pipe waiting for it.
 void printLine(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
@@ -158,6 +159,9 @@ int main(int argc, char* argv[]) {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {
         std::signal(number, onSignal);
     }
+    // A reader that went away (a client, or whoever reads our output) is an error on
+    // that write, not the end of the simulator.
+    std::signal(SIGPIPE, SIG_IGN);
 
     CommandChannel commands(model,
                             [&](std::uint32_t event) { return simconnect.FireMenuEvent(event); });

@@ -64,7 +64,11 @@ SimResult LocalSimConnect::call(SimCall number, AddArguments&& add_arguments) {
         return kSimFail;
     }
     std::optional<SimResult> result;
+    bool ended = false;
+    bool late = false;
     for (;;) {
+        // Frames read before the end of the connection still count: a reply may come
+        // with the hang-up.
         if (!takeFrames(send_id, result)) {
             drop();
             return kSimFail;
@@ -74,10 +78,14 @@ SimResult LocalSimConnect::call(SimCall number, AddArguments&& add_arguments) {
         }
         // A stand-in that does not answer in time is taken for gone: a late reply would
         // otherwise be read as the answer to a later call.
-        if (Clock::now() >= deadline || !receive(deadline)) {
+        if (ended || late) {
             drop();
             return kSimFail;
         }
+        // Past the deadline there is still one look at what has arrived, so a thread that
+        // was not scheduled for a while does not miss a reply that is waiting.
+        late = Clock::now() >= deadline;
+        ended = !receive(deadline);
     }
 }
 
@@ -210,7 +218,8 @@ SimResult LocalSimConnect::CallDispatch(const SimMessageProc& proc) {
         return kSimFail;
     }
     // The procedure may call the library, even CallDispatch: it works on messages of its
-    // own, and what its calls provoke waits for the next dispatch.
+    // own, and what its calls provoke waits for the next dispatch. Once it has closed the
+    // connection the rest is not delivered: it belongs to a link the program let go.
     std::deque<std::vector<std::uint8_t>> pending;
     pending.swap(messages_);
     const std::uint64_t generation = generation_;
@@ -231,8 +240,6 @@ SimResult LocalSimConnect::CallDispatch(const SimMessageProc& proc) {
             throw;
         }
     }
-    // Once the procedure closed the connection the rest is not delivered: it belongs to a
-    // link the program has already let go.
     return kSimOk;
 }
 

@@ -171,6 +171,15 @@ TEST_F(CommandsTest, DumpShowsTheSimConnectSideAsOneLine) {
     state.texts_shown = {"hello"};
     state.library_version = 2005;
     state.display_control = -1;
+    SimConnectSession open;
+    open.connection = 1;
+    open.name = "Tavoro";
+    open.definitions[0] = {SimDatum{"GENERAL ENG FAILED:1", "Bool", kSimDataFloat32}};
+    open.mapped_events[4] = "TOGGLE_ENGINE1_FAILURE";
+    open.notification_groups[0] = {SimGroupEvent{4, false}, SimGroupEvent{5, true}};
+    open.group_priorities[0] = 1;
+    open.system_events[17] = "ObjectAdded";
+    state.simconnect_sessions.push_back(open);
 
     const std::string line = channel.Run("dump").answer;
     EXPECT_EQ(line.find('\n'), std::string::npos);
@@ -209,6 +218,17 @@ TEST_F(CommandsTest, DumpShowsTheSimConnectSideAsOneLine) {
     EXPECT_EQ(dump["library_version"], 2005);
     EXPECT_EQ(dump["display_control"], -1);
     EXPECT_EQ(dump["simconnect_client"], false);
+    const QJsonObject session = dump["simconnect_sessions"][0].toObject();
+    EXPECT_EQ(session["connection"], 1);
+    EXPECT_EQ(session["name"], "Tavoro");
+    EXPECT_EQ(session["definitions"]["0"][0]["name"], "GENERAL ENG FAILED:1");
+    EXPECT_EQ(session["definitions"]["0"][0]["units"], "Bool");
+    EXPECT_EQ(session["definitions"]["0"][0]["type"], 3);
+    EXPECT_EQ(session["mapped_events"]["4"], "TOGGLE_ENGINE1_FAILURE");
+    EXPECT_EQ(session["notification_groups"]["0"][1]["event_id"], 5);
+    EXPECT_EQ(session["notification_groups"]["0"][1]["maskable"], true);
+    EXPECT_EQ(session["group_priorities"]["0"], 1);
+    EXPECT_EQ(session["system_events"]["17"], "ObjectAdded");
 }
 
 }  // namespace
