@@ -733,6 +733,9 @@ void SimConnectServer::onReadable(std::uint32_t id) {
         if (status == WireFrameDecoder::Status::kFrame) {
             WireReader reader(payload.data(), payload.size());
             if (reader.word(number) && reader.word(send_id)) {
+                if (before_call_) {
+                    before_call_();
+                }
                 result = CallHandler(*this, connection, send_id, reader).Run(number);
             }
         }

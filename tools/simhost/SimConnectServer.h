@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -48,6 +49,10 @@ public:
     // listens.
     QString Listen(const QString& path);
 
+    // Runs before each call is carried out: the owner brings the shared state up to the
+    // present there, so that a clock set or a data request starts from the current time.
+    void SetBeforeCall(std::function<void()> before_call) { before_call_ = std::move(before_call); }
+
     // The "menu N" command: the client that added a menu item or sub-item with event N
     // receives that event with the item's data. False when no client did.
     bool FireMenuEvent(std::uint32_t event_id);
@@ -73,6 +78,7 @@ private:
     void publish();
 
     SimState& state_;
+    std::function<void()> before_call_;
     QLocalServer server_;
     std::map<std::uint32_t, std::unique_ptr<Connection>> connections_;
     std::uint32_t next_connection_ = 1;

@@ -96,7 +96,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName("tavoro-simhost");
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(kDescription);
+    parser.setApplicationDescription(QStringLiteral("%1\n\n%2\n\n%3")
+                                         .arg(kDescription, tavoro::simhost::kAiObjectTypeRule,
+                                              tavoro::simhost::kObservationRule));
     parser.addHelpOption();
     QCommandLineOption dir_option(
         "dir",
@@ -142,6 +144,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     SimConnectServer simconnect(state);
+    simconnect.SetBeforeCall([&model] { model.Update(); });
     const QString simconnect_path =
         QString::fromStdString(folder) + "/" + tavoro::kSimConnectSocket;
     if (QString error = simconnect.Listen(simconnect_path); !error.isEmpty()) {
