@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's screenshot of the main window: the client and the stand-in ATC
-# server run on a private Xvfb display, the client connects, and the window is captured.
+# Takes the README's screenshot of the main window: the client, the stand-in simulator
+# and the stand-in ATC server run on a private Xvfb display, the client connects, and
+# the window is captured.
 # Usage: scripts/screenshot.sh [output.png]   (default: docs/main-window.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,7 +33,18 @@ Xvfb "$display" -screen 0 800x600x24 -nolisten tcp &
 xvfb=$!
 "$build/bin/tavoro-atcserver" --port "$port" </dev/null >"$work/server.log" 2>&1 &
 server=$!
-trap 'kill $client $server $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+# The simulator serves in the client's default folder, under its runtime folder, and
+# takes its aircraft through a pipe.
+mkfifo "$work/sim.in"
+exec 4<>"$work/sim.in"
+"$build/bin/tavoro-simhost" --dir "$work/runtime/tavoro-sim" <&4 >"$work/sim.log" 2>&1 &
+simhost=$!
+{
+    cat scripts/demo-aircraft.txt
+    echo "set zulu 14:05:00"
+    echo "set local 16:05"
+} >&4
+trap 'kill $client $server $simhost $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 client=""
 sleep 1
 
@@ -59,7 +71,7 @@ for _ in $(seq 50); do
     sleep 0.2
 done
 xdotool mousemove --window "$window" 230 12 click 1   # the "parametres" menu item
-sleep 1
+sleep 2   # a poll or two: the caption and the labels show the aircraft
 
 mkdir -p "$(dirname "$out")"
 import -window "$window" "$out"
