@@ -1,8 +1,28 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
+#include <QSocketNotifier>
+#include <csignal>
+#include <memory>
 
 #include "App.h"
 #include "SingleInstance.h"
+#include "TForm1.h"
+
+namespace {
+
+// A session that ends (logout, shutdown) or a Ctrl-C sends a signal; the handler only
+// writes a byte, and the event loop then closes the main window as the user would.
+int signal_pipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(signal_pipe[1], &byte, 1);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -20,6 +40,22 @@ int main(int argc, char* argv[]) {
     tavoro::App app({QCoreApplication::applicationDirPath(), QDir::currentPath()});
     QObject::connect(&app, &tavoro::App::finished, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+
+    // Closing runs the close step: the settings are saved, the server hears "#DP", the
+    // simulator's menu and the shared block go away.
+    std::unique_ptr<QSocketNotifier> signal_notifier;
+    if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        signal_notifier = std::make_unique<QSocketNotifier>(signal_pipe[0], QSocketNotifier::Read);
+        QObject::connect(signal_notifier.get(), &QSocketNotifier::activated, &app, [&app] {
+            char byte;
+            while (::read(signal_pipe[0], &byte, 1) > 0) {
+            }
+            app.Form1().close();
+        });
+        for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+            std::signal(number, onSignal);
+        }
+    }
     app.Start();
     return application.exec();
 }

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
@@ -19,6 +21,7 @@
 #include "EventLoop.h"
 #include "FakeSimulator.h"
 #include "ModalAnswerer.h"
+#include "SimHostProcess.h"
 #include "SingleInstance.h"
 #include "TForm1.h"
 #include "TForm_edit.h"
@@ -527,6 +530,49 @@ TEST(SingleInstanceProcessTest, SecondStartEndsSilentlyAndACrashBlocksNothing) {
     EXPECT_EQ(third.state(), QProcess::Running);
     third.kill();
     third.waitForFinished(30000);
+}
+
+// Ending the session (SIGTERM) closes the program as the user would: the settings are
+// written, the simulator's menu and the shared block are gone.
+TEST(ProgramEndTest, TerminationRunsTheCloseStep) {
+    test::SimHostProcess host;
+    ASSERT_TRUE(host.started());
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("sim");
+    QFile(QDir(dir.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
+    const QString ini_path = QDir(dir.path()).filePath("corvanta.ini");
+    {
+        std::ofstream ini(ini_path.toStdString());
+        ini << "[FSX]\nDIR=" << QDir(dir.path()).filePath("sim").toStdString()
+            << "/\n[envoi]\navion=1000\n";
+    }
+    QString program = QDir(dir.path()).filePath("tavoro");
+    ASSERT_TRUE(QFile::copy(TAVORO_CLIENT_PATH, program));
+    QString runtime = QDir(dir.path()).filePath("runtime");
+    QDir().mkpath(runtime);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("TAVORO_SIM_DIR", host.folder());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess client;
+    client.setProcessEnvironment(env);
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(program, {});
+    ASSERT_TRUE(client.waitForStarted(30000));
+
+    auto mappings = [&] { return QDir(host.folder()).entryList({"FsasmLib*"}, QDir::Files); };
+    ASSERT_TRUE(WaitUntil(
+        [&] { return host.Dump()["menu_items"].toArray().size() == 4 && mappings().size() == 1; }));
+
+    client.terminate();
+    ASSERT_TRUE(client.waitForFinished(30000));
+    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(client.exitCode(), 0);
+    QFile saved(ini_path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("[ATIS]"));
+    EXPECT_TRUE(WaitUntil([&] { return host.Dump()["menu_items"].toArray().isEmpty(); }));
+    EXPECT_TRUE(mappings().isEmpty());
 }
 
 }  // namespace
