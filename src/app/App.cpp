@@ -18,7 +18,7 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
       simconnect_(*simulator_.simconnect),
       sim_link_(fsuipc_, simconnect_, state_, identity_, failure_state_),
       link_(settings_, identity_, state_, std::move(reverse_lookup)),
-      dispatcher_(link_) {
+      dispatcher_(link_, settings_, identity_) {
     link_.SetDispatcher([this](const FieldList& fields) { dispatcher_.DispatchLine(fields); });
     // A simulator that stopped answering takes the pilot off the network with it.
     connect(&sim_link_, &SimulatorLink::logOffRequested, this, [this] {

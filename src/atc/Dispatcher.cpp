@@ -1,10 +1,27 @@
 #include "Dispatcher.h"
 
 #include "ServerLink.h"
+#include "Text.h"
 
 namespace tavoro {
+namespace {
 
-Dispatcher::Dispatcher(ServerLink& link) : link_(link) {}
+// Field 0 without the type word it begins with: the callsign glued to it.
+std::string after(const std::string& field, std::string_view word) {
+    return field.substr(word.size());
+}
+
+template <typename Function, typename... Args>
+void call(const Function& function, Args&&... args) {
+    if (function) {
+        function(std::forward<Args>(args)...);
+    }
+}
+
+}  // namespace
+
+Dispatcher::Dispatcher(ServerLink& link, const Settings& settings, const AircraftIdentity& identity)
+    : link_(link), settings_(settings), identity_(identity) {}
 
 void Dispatcher::DispatchLine(const FieldList& fields) {
     if (link_.logged_in()) {
@@ -26,9 +43,63 @@ void Dispatcher::dispatchLoggedOut(const FieldList& fields) {
     }
 }
 
-void Dispatcher::dispatchLoggedIn(const FieldList& /*fields*/) {
-    // The logged-in tests (stations, texts, simulator commands, flight-plan answers)
-    // arrive with their subsystems; until then a logged-in line has no handler.
+void Dispatcher::dispatchLoggedIn(const FieldList& fields) {
+    const std::string& type = Field(fields, 0);
+    const DispatchTargets& t = targets_;
+
+    if (StartsWith(type, "#AA")) {
+        call(t.station_added, after(type, "#AA"));
+    }
+    if (StartsWith(type, "%")) {
+        call(t.station_position, after(type, "%"), fields);
+    }
+    if (StartsWith(type, "#DA")) {
+        call(t.station_removed, after(type, "#DA"));
+    }
+    // "#TMAUDIO" lines pass this prefix too, but the text after "#TM" then begins with
+    // "AUDIO" and names no station.
+    if (StartsWith(type, "#TM") && t.is_selected_station &&
+        t.is_selected_station(after(type, "#TM"))) {
+        call(t.selected_station_text, Field(fields, 2));
+    }
+    if (StartsWith(type, "#TMAUDIO") && t.is_selected_station &&
+        t.is_selected_station(after(type, "#TMAUDIO")) && settings_.atis_audio) {
+        call(t.selected_station_speech, Field(fields, 2));
+    }
+    if (type == "$ACUDEPOT") {
+        call(t.filing_acknowledged, fields);
+    }
+    if (type == "$FPDEPOT" && Field(fields, 1) == identity_.atc_identifier) {
+        call(t.own_filed_plan, fields);
+    }
+    if (type == "ZULU") {
+        call(t.zulu, Field(fields, 1), Field(fields, 2));
+    }
+    if (type == "METAR") {
+        call(t.metar, Field(fields, 1));
+    }
+    if (type == "$ADMIN" && Field(fields, 1) == "FAILURE") {
+        call(t.failure, Field(fields, 2));
+    }
+    if (type == "$ControlAI") {
+        const std::string& sub_command = Field(fields, 1);
+        call(t.ai_status, ToDisplay(type + sub_command + Field(fields, 2)));
+        if (sub_command == "CREATE") {
+            call(t.ai_create, fields);
+        }
+        if (sub_command == "REMOVE") {
+            call(t.ai_remove, fields);
+        }
+        if (sub_command == "ROUTE") {
+            call(t.ai_route, fields);
+        }
+        if (sub_command == "START") {
+            call(t.ai_start, fields);
+        }
+    }
+    if (StartsWith(type, "$DEPOTFP")) {
+        call(t.filed_plan_listed, fields);
+    }
 }
 
 }  // namespace tavoro

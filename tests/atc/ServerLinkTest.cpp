@@ -66,7 +66,7 @@ protected:
     // A link wired to a dispatcher, as the application wires it.
     std::unique_ptr<ServerLink> makeLink(ReverseLookup lookup = fixedLookup("atc.example")) {
         auto link = std::make_unique<ServerLink>(settings_, identity_, state_, std::move(lookup));
-        dispatcher_ = std::make_unique<Dispatcher>(*link);
+        dispatcher_ = std::make_unique<Dispatcher>(*link, settings_, identity_);
         link->SetDispatcher([this, raw = link.get()](const FieldList& fields) {
             dispatched_.push_back(fields);
             dispatcher_->DispatchLine(fields);
