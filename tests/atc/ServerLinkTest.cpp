@@ -316,7 +316,7 @@ TEST(DispatcherLoggedOutTest, LateAcceptanceWithoutConnectionLogsNobodyIn) {
     AircraftState state;
     ServerLink link(settings, identity, state, fixedLookup(""));
     LinkObserver seen(link);
-    Dispatcher dispatcher(link);
+    Dispatcher dispatcher(link, settings, identity);
 
     dispatcher.DispatchLine({"#TMserver", "ABC12", "hello"});
     EXPECT_FALSE(link.logged_in());
