@@ -45,6 +45,10 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
     };
     sim_link_.SetMessageActions(std::move(actions));
 
+    // What the lines received while logged in reach.
+    DispatchTargets targets;
+    dispatcher_.SetTargets(std::move(targets));
+
     connect(form1_.get(), &TForm1::closed, this, [this] {
         form_objet_->close();
         emit finished();
