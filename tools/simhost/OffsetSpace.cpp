@@ -176,7 +176,8 @@ bool ServeBlock(std::uint8_t* block, std::size_t size, OffsetSpace& space, SimSt
             return true;
         }
         const std::size_t header = id == kReadId ? kReadHeader : kWriteHeader;
-        if (at > size - header) {
+        // `at` is at most size - 4 here, so the subtraction cannot wrap.
+        if (size - at < header) {
             return false;
         }
         const std::uint32_t offset = getWord(block + at + 4);

@@ -313,6 +313,13 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     false},
         HostileCase{"BlockSmallerThanAWord", [](Block& b) { b.bytes().resize(3); }, false},
+        // A read's header is longer than what is left of this small block.
+        HostileCase{"BlockShorterThanAReadHeader",
+                    [](Block& b) {
+                        b.bytes().resize(8);
+                        b.word(1).word(0x3304);
+                    },
+                    false},
         HostileCase{"OffsetsOutsideTheSpaceReadZeros",
                     [](Block& b) {
                         b.read(0xFFFFFFF0u, 64, 0).write(0xFFFFFFF0u, {1, 2}).word(0);
