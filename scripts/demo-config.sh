@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Prints a corvanta.ini for the stand-ins: demo-config.sh SIM_FOLDER PORT
+# The [facility] codes are those of the stations in scripts/demo-stations.txt.
 set -euo pipefail
 sim_folder="$1"
 port="$2"

@@ -30,7 +30,10 @@ log="$PWD/$build/atcserver.log"
 rm -f "$fifo"
 mkfifo "$fifo"
 exec 3<>"$fifo"
-"$bin/tavoro-atcserver" --port "$port" <&3 >"$log" 2>&1 &
+# It announces the stations of scripts/demo-stations.txt, around the demo aircraft, and
+# answers their ATIS.
+"$bin/tavoro-atcserver" --port "$port" --stations "$PWD/scripts/demo-stations.txt" \
+    <&3 >"$log" 2>&1 &
 server=$!
 echo "Stand-in ATC server on 127.0.0.1:$port (log: $log, commands: $fifo)"
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "AtcListBox.h"
 #include "TForm1.h"
 #include "TForm_edit.h"
 #include "TForm_objet.h"
@@ -17,8 +18,14 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
       fsuipc_(*simulator_.fsuipc),
       simconnect_(*simulator_.simconnect),
       sim_link_(fsuipc_, simconnect_, state_, identity_, failure_state_),
+      // Both write to the simulator log, which exists before any command can arrive.
+      sim_commands_(simconnect_, state_, failure_state_,
+                    [this](const std::string& line) { form_objet_->AppendLog(ToDisplay(line)); }),
+      ai_objects_(simconnect_, state_,
+                  [this](const std::string& line) { form_objet_->AppendLog(ToDisplay(line)); }),
       link_(settings_, identity_, state_, std::move(reverse_lookup)),
-      dispatcher_(link_, settings_, identity_) {
+      dispatcher_(link_, settings_, identity_),
+      reports_(link_, identity_, state_, failure_state_) {
     link_.SetDispatcher([this](const FieldList& fields) { dispatcher_.DispatchLine(fields); });
     // A simulator that stopped answering takes the pilot off the network with it.
     connect(&sim_link_, &SimulatorLink::logOffRequested, this, [this] {
@@ -32,6 +39,7 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
     form1_ = std::make_unique<TForm1>(
         MainWindowContext{ini_, settings_, code_tables_, link_, sim_link_, state_, identity_,
                           paths.executable_folder, paths.working_folder});
+    form1_->SetPositionReports(reports_);
     form_edit_ = std::make_unique<TForm_edit>(form1_.get());
     form_objet_ = std::make_unique<TForm_objet>();
 
@@ -43,10 +51,44 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
     actions.close_window = [this] {
         QMetaObject::invokeMethod(form1_.get(), &QWidget::close, Qt::QueuedConnection);
     };
+    actions.object_id_assigned = [this](std::uint32_t id) { ai_objects_.ObjectIdAssigned(id); };
+    actions.object_removed = [this](std::uint32_t id) { ai_objects_.ObjectRemoved(id); };
     sim_link_.SetMessageActions(std::move(actions));
+    // Ids and routes go to the simulator right after each dispatch of its messages.
+    connect(&sim_link_, &SimulatorLink::dispatched, this, [this] { ai_objects_.AfterDispatch(); });
+    form_objet_->SetObjectTable(ai_objects_, state_);
+    connect(form1_.get(), &TForm1::objectViewRequested, form_objet_.get(),
+            &TForm_objet::objet1Click);
+
+    // The ATC stations: their list box, the relay of the selected one's texts to the
+    // simulator, and their speech. Errors of both go to status panel 0.
+    atc_list_ = std::make_unique<AtcListBox>(*form1_->ListBox_ATC, stations_);
+    connect(&link_, &ServerLink::receiveTickDone, atc_list_.get(), &AtcListBox::Flush);
+    connect(form1_.get(), &TForm1::atcListShown, atc_list_.get(), &AtcListBox::listeATC1Click);
+    connect(form1_->Timer1, &QTimer::timeout, this, [this] {
+        if (auto failure = RelayAtisLine(stations_, fsuipc_)) {
+            form1_->SetStatusText(0, ToDisplay(*failure));
+        }
+    });
+    speech_engine_ = std::make_unique<QtSpeechEngine>(
+        [this](const QString& text) { form1_->SetStatusText(0, text); });
+    speech_ = std::make_unique<AtcSpeech>(
+        *form1_->Timer6, *speech_engine_,
+        [this](const QString& text) { form1_->SetStatusText(0, text); });
 
     // What the lines received while logged in reach.
     DispatchTargets targets;
+    stations_.SetTargets(targets);
+    speech_->SetTargets(targets);
+    targets.zulu = [this](const std::string& hours, const std::string& minutes) {
+        sim_commands_.ZuluCommand(hours, minutes);
+    };
+    targets.failure = [this](const std::string& number) { sim_commands_.FailureCommand(number); };
+    targets.ai_status = [this](const QString& text) { form1_->SetStatusText(1, text); };
+    targets.ai_create = [this](const FieldList& fields) { ai_objects_.Create(fields); };
+    targets.ai_remove = [this](const FieldList& fields) { ai_objects_.Remove(fields); };
+    targets.ai_route = [this](const FieldList& fields) { ai_objects_.Route(fields); };
+    targets.ai_start = [this](const FieldList& fields) { ai_objects_.Start(fields); };
     dispatcher_.SetTargets(std::move(targets));
 
     connect(form1_.get(), &TForm1::closed, this, [this] {

@@ -4,18 +4,25 @@
 #include <QString>
 #include <memory>
 
+#include "AiObjects.h"
 #include "Aircraft.h"
+#include "AtcSpeech.h"
+#include "AtcStations.h"
 #include "Dispatcher.h"
 #include "FsuipcClient.h"
 #include "IniFile.h"
+#include "PositionReports.h"
 #include "ServerLink.h"
 #include "Settings.h"
+#include "SimCommands.h"
 #include "SimConnect.h"
 #include "SimulatorLink.h"
 #include "SimulatorPlatform.h"
+#include "SpeechEngine.h"
 
 namespace tavoro {
 
+class AtcListBox;
 class TForm1;
 class TForm_edit;
 class TForm_objet;
@@ -45,10 +52,14 @@ public:
     Settings& settings() { return settings_; }
     const CodeTables& code_tables() const { return code_tables_; }
     ServerLink& link() { return link_; }
+    PositionReports& reports() { return reports_; }
+    AtcStations& stations() { return stations_; }
+    AtcSpeech& speech() { return *speech_; }
     AircraftIdentity& identity() { return identity_; }
     const AircraftState& aircraft() const { return state_; }
     const FailureState& failure_state() const { return failure_state_; }
     SimulatorLink& sim_link() { return sim_link_; }
+    const AiObjects& ai_objects() const { return ai_objects_; }
     TForm1& Form1() { return *form1_; }
     TForm_edit& Form_edit() { return *form_edit_; }
     TForm_objet& Form_objet() { return *form_objet_; }
@@ -68,11 +79,19 @@ private:
     FsuipcClient fsuipc_;
     SimConnect simconnect_;
     SimulatorLink sim_link_;
+    SimCommands sim_commands_;
+    AiObjects ai_objects_;
     ServerLink link_;
     Dispatcher dispatcher_;
+    PositionReports reports_;
+    AtcStations stations_{ini_, state_, identity_,
+                          [this](std::string_view line) { link_.SendLine(line); }};
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm_edit> form_edit_;
     std::unique_ptr<TForm_objet> form_objet_;
+    std::unique_ptr<QtSpeechEngine> speech_engine_;
+    std::unique_ptr<AtcSpeech> speech_;
+    std::unique_ptr<AtcListBox> atc_list_;
 };
 
 }  // namespace tavoro

@@ -1,8 +1,11 @@
 #include "IniFile.h"
 
+#include <sys/stat.h>
+
 #include <QSaveFile>
 #include <QString>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -177,13 +180,74 @@ bool replaceFile(const std::filesystem::path& path, const std::string& content) 
     return file.commit();
 }
 
+// What tells one version of the file from another without reading it. Any write changes
+// the change time, a replacement changes the inode.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const FileStamp& other) const {
+        auto same = [](const timespec& a, const timespec& b) {
+            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+        };
+        return device == other.device && inode == other.inode && size == other.size &&
+               same(modified, other.modified) && same(changed, other.changed);
+    }
+};
+
+std::optional<FileStamp> stampOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
+// File times are coarse (a clock tick, up to two seconds on some file systems): a file
+// written again within the tick of our read could keep its times and size. Only a file
+// last modified well before the read is trusted to change its stamp when it changes.
+constexpr std::chrono::seconds kSettledAge{2};
+
+bool settledBefore(const timespec& modified, std::chrono::system_clock::time_point read_start) {
+    auto since_epoch =
+        std::chrono::seconds(modified.tv_sec) + std::chrono::nanoseconds(modified.tv_nsec);
+    return std::chrono::system_clock::time_point(
+               std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch)) <
+           read_start - kSettledAge;
+}
+
 }  // namespace
 
-IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
+struct IniFile::Cache {
+    std::optional<FileStamp> stamp;  // set while `document` may be reused
+    IniDocument document;
+};
+
+IniFile::IniFile(std::filesystem::path path)
+    : path_(std::move(path)), cache_(std::make_shared<Cache>()) {}
+
+const IniFile::Cache& IniFile::current() const {
+    // A busy network's station lines look facilities up thousands of times a second;
+    // parsing the file each time is what would cost, so an unchanged file is parsed once.
+    std::optional<FileStamp> stamp = stampOf(path_);
+    if (stamp && cache_->stamp == stamp) {
+        return *cache_;
+    }
+    auto read_start = std::chrono::system_clock::now();
+    cache_->document = load(path_);
+    cache_->stamp.reset();
+    if (stamp && settledBefore(stamp->modified, read_start)) {
+        cache_->stamp = stamp;
+    }
+    return *cache_;
+}
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view default_value) const {
-    IniDocument doc = load(path_);
+    const IniDocument& doc = current().document;
     std::string value(default_value);
     if (auto header = findSection(doc, section)) {
         if (auto line = findKey(doc, *header, key)) {
@@ -197,7 +261,7 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 }
 
 std::vector<std::string> IniFile::ReadKeyNames(std::string_view section) const {
-    IniDocument doc = load(path_);
+    const IniDocument& doc = current().document;
     std::vector<std::string> names;
     auto header = findSection(doc, section);
     if (!header) {

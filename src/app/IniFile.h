@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,8 +9,8 @@
 namespace tavoro {
 
 // A Windows-style INI file read and written by profile-string rules: section and key
-// names match ignoring letter case, every read goes to the file, every write reaches
-// it at once. Writes keep every other line (comments, unknown sections, order) and
+// names match ignoring letter case, every read sees the file as it is now, every write
+// reaches it at once. Writes keep every other line (comments, unknown sections, order) and
 // replace the file atomically, so a crash mid-write never leaves half a file behind.
 //
 // Rules for untidy files, chosen to stay close to what the Windows calls did:
@@ -42,7 +43,14 @@ public:
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
 private:
+    struct Cache;
+    // The file as parsed now: reused while its size, times and inode are those it had
+    // when it was read, read again otherwise.
+    const Cache& current() const;
+
     std::filesystem::path path_;
+    // Shared by copies, which read the same file.
+    std::shared_ptr<Cache> cache_;
 };
 
 }  // namespace tavoro

@@ -349,6 +349,20 @@ void TForm1::Panel_serverClick() {
     }
 }
 
+void TForm1::SetPositionReports(PositionReports& reports) {
+    reports_ = &reports;
+    connect(Panel_charly, &StatePanel::clicked, this, &TForm1::Panel_charlyClick,
+            Qt::UniqueConnection);
+}
+
+void TForm1::Panel_charlyClick() {
+    reports_->Panel_charlyClick();
+    TransponderPanelLook look = TransponderPanelLookOf(reports_->mode_c());
+    Panel_charly->setCaption(look.caption);
+    Panel_charly->setColour(look.colour);
+    Panel_charly->setBevel(look.bevel);
+}
+
 void TForm1::Button2Click() {
     Masquer();
 }

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 
+#include "PositionReports.h"
 #include "ServerLink.h"
 #include "Settings.h"
 #include "SimulatorLink.h"
@@ -47,6 +48,9 @@ public:
     // The texts of the two status-bar panels; each write replaces the panel's text.
     void SetStatusText(int panel, const QString& text);
     QString StatusText(int panel) const;
+
+    // The position reports whose transponder mode Panel_charly toggles.
+    void SetPositionReports(PositionReports& reports);
 
     // The simulator menu's "Afficher": back at 10, 10 from the screen's top left, restored.
     void Afficher();
@@ -138,12 +142,14 @@ private:
     void FormClose();
     void parametres1Click();
     void Panel_serverClick();
+    void Panel_charlyClick();
     void Button2Click();
 
     MainWindowContext context_;
     QString sim_type_;
     bool settings_loaded_ = false;
     std::array<QLabel*, 2> status_panels_{};
+    PositionReports* reports_ = nullptr;
 };
 
 }  // namespace tavoro

@@ -96,7 +96,9 @@ void ServerLink::SendLine(std::string_view line) {
 void ServerLink::AcceptLogin() {
     logged_in_ = true;
     setPanel(kGreen);
-    if (timer4_.interval() > 0) {
+    // After the server dropped a connection the reports never stopped; enabling the
+    // running timer again leaves its beat alone rather than starting the wait over.
+    if (timer4_.interval() > 0 && !timer4_.isActive()) {
         timer4_.start();
     }
 }
@@ -118,6 +120,7 @@ void ServerLink::ProcessReceiveQueue() {
             dispatch_(fields);
         }
     });
+    emit receiveTickDone();
 }
 
 void ServerLink::RepaintFromConnection() {

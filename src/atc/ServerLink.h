@@ -88,6 +88,9 @@ signals:
     void errorMessage(const QString& text);
     // Timer4 ticked: the position report is due.
     void positionReportDue();
+    // A receive tick has handled its block (or found none): what the lines changed can
+    // now be shown, once for the whole block.
+    void receiveTickDone();
 
 private:
     void ClientSocket1Connect();

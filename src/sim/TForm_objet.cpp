@@ -2,6 +2,8 @@
 
 #include <QResizeEvent>
 
+#include "Text.h"
+
 namespace tavoro {
 
 TForm_objet::TForm_objet(QWidget* parent)
@@ -22,6 +24,10 @@ TForm_objet::TForm_objet(QWidget* parent)
     ListBox2->setGeometry(8, 208, 176, 185);
     resize(490, 401);
     ShowObjectLayout();
+    // Clicks and keyboard moves both pick an object; filling the route twice is harmless.
+    connect(ListBox1, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { ListBox1Click(ListBox1->row(item)); });
+    connect(ListBox1, &QListWidget::currentRowChanged, this, &TForm_objet::ListBox1Click);
 }
 
 void TForm_objet::AppendLog(const QString& line) {
@@ -38,6 +44,39 @@ void TForm_objet::ShowPlanLayout() {
     ListBox1->hide();
     ListBox2->hide();
     Memo1->setGeometry(0, 0, width(), height());
+}
+
+void TForm_objet::SetObjectTable(const AiObjects& objects, const AircraftState& aircraft) {
+    objects_ = &objects;
+    aircraft_ = &aircraft;
+}
+
+void TForm_objet::objet1Click() {
+    ShowObjectLayout();
+    if (aircraft_ != nullptr) {
+        Label1->setText(ToDisplay(ZuluLabelText(aircraft_->zulu_seconds)));
+    }
+    ListBox1->clear();
+    if (objects_ != nullptr) {
+        for (const AiObject& object : objects_->ai_objects()) {
+            ListBox1->addItem(ToDisplay(ObjectListLine(object)));
+        }
+    }
+    setWindowTitle(QStringLiteral("Objets tranférés"));
+    show();
+}
+
+void TForm_objet::ListBox1Click(int row) {
+    // -1 comes while the list is refilled. Rows past the table cannot come, as the table
+    // never shrinks, but are refused all the same.
+    if (objects_ == nullptr || row < 0 ||
+        static_cast<std::size_t>(row) >= objects_->ai_objects().size()) {
+        return;
+    }
+    ListBox2->clear();
+    for (const std::string& line : RouteLines(objects_->ai_objects()[row])) {
+        ListBox2->addItem(ToDisplay(line));
+    }
 }
 
 void TForm_objet::resizeEvent(QResizeEvent* event) {

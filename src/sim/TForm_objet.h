@@ -5,6 +5,8 @@
 #include <QPlainTextEdit>
 #include <QWidget>
 
+#include "AiObjects.h"
+
 namespace tavoro {
 
 // The second window: the AI-object list with the selected object's route, and the
@@ -24,6 +26,13 @@ public:
     // Filed-plan mode: both lists hidden, the log box filling the window.
     void ShowPlanLayout();
 
+    // The object table and the clock the object view shows; both outlive the window.
+    void SetObjectTable(const AiObjects& objects, const AircraftState& aircraft);
+    // The main menu's "objet": the object list and the zulu clock, in object mode.
+    void objet1Click();
+    // The route of the object whose line is `row` (the line's index is the slot index).
+    void ListBox1Click(int row);
+
     QListWidget* ListBox1;
     QListWidget* ListBox2;
     QPlainTextEdit* Memo1;
@@ -34,6 +43,9 @@ protected:
 
 private:
     void FormResize();
+
+    const AiObjects* objects_ = nullptr;
+    const AircraftState* aircraft_ = nullptr;
 };
 
 }  // namespace tavoro

@@ -548,8 +548,11 @@ TEST(ProgramEndTest, TerminationRunsTheCloseStep) {
     }
     QString program = QDir(dir.path()).filePath("tavoro");
     ASSERT_TRUE(QFile::copy(TAVORO_CLIENT_PATH, program));
+    // A private runtime folder of its own: Qt refuses one open to others, and the
+    // single-instance lock lives there.
     QString runtime = QDir(dir.path()).filePath("runtime");
     QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("TAVORO_SIM_DIR", host.folder());

@@ -1,14 +1,72 @@
 #include "AtcServer.h"
 
+#include <QRegularExpression>
 #include <QTime>
+#include <algorithm>
+#include <optional>
 
 namespace {
 
-QList<QByteArray> fieldsOf(const QByteArray& line) {
-    return line.split(':');
+// The command's arguments: words separated by blanks, where a double-quoted run is one
+// word with its blanks (an AI object's title such as "Beech Baron 58"). Empty when a
+// quote is left open.
+std::optional<QList<QByteArray>> wordsOf(const QByteArray& text) {
+    QList<QByteArray> words;
+    QByteArray word;
+    bool in_word = false;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            in_word = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (in_word) {
+                words << word;
+                word.clear();
+                in_word = false;
+            }
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (quoted) {
+        return std::nullopt;
+    }
+    if (in_word) {
+        words << word;
+    }
+    return words;
+}
+
+bool isWholeNumber(const QByteArray& text) {
+    bool ok = false;
+    text.toInt(&ok);
+    return ok && QRegularExpression(R"(^[+-]?\d+$)").match(QString::fromLatin1(text)).hasMatch();
 }
 
 }  // namespace
+
+const char AtcServer::kCommandHelp[] =
+    "Commands on standard input, one per line (lines pushed to clients get CR LF added):\n"
+    "  send LINE            push LINE as it is to every connected client\n"
+    "  zulu HH MM           push ZULU:HH:MM (two digits each) to every logged-in client\n"
+    "  metar TEXT           push METAR:TEXT to every logged-in client\n"
+    "  failure N            push $ADMIN:FAILURE:N (N a whole number) to every logged-in client\n"
+    "  ai ARGS...           push $ControlAI:ARG1:ARG2:... to every logged-in client; a\n"
+    "                       double-quoted argument keeps its blanks, e.g.\n"
+    "                       ai CREATE AI1 \"Beech Baron 58\" 41.8 12.25 1500 0 0 135 0 120\n"
+    "  station add LINE     add (or replace) a station given as a stations-file line and\n"
+    "                       announce it (#AA and %) to every logged-in client\n"
+    "  station remove CS    remove station CS and push #DACS to every logged-in client\n"
+    "  stations             print the stations, one line each\n"
+    "  reports              print, for each connected client that reported, a line\n"
+    "                       'report [ID] COUNT LAST-REPORT-LINE', then 'end of reports'\n"
+    "  hold                 leave later logins unanswered (the client stays connected,\n"
+    "                       not logged in)\n"
+    "  release              answer the held logins and answer logins again\n"
+    "  drop                 close every client connection\n"
+    "  quit                 close every connection and end\n";
 
 AtcServer::AtcServer(Options options, QTextStream& out, QObject* parent)
     : QObject(parent), options_(std::move(options)), out_(out) {
@@ -38,11 +96,15 @@ bool AtcServer::Command(const QByteArray& raw) {
     while (line.endsWith('\r') || line.endsWith('\n')) {
         line.chop(1);
     }
-    QByteArray word = line.left(line.indexOf(' ')).trimmed();
     if (line.trimmed().isEmpty()) {
         return true;
     }
-    if (word == "send" && line.size() > 5) {
+    qsizetype blank = line.indexOf(' ');
+    QByteArray word = (blank < 0 ? line : line.left(blank)).trimmed();
+    QByteArray rest = blank < 0 ? QByteArray() : line.mid(blank + 1).trimmed();
+
+    if (word == "send" && blank >= 0 && line.size() > 5) {
+        // Sent exactly as typed, blanks included: the way to push malformed lines.
         QByteArray payload = line.mid(5);
         for (auto& [id, client] : clients_) {
             send(id, payload);
@@ -50,6 +112,84 @@ bool AtcServer::Command(const QByteArray& raw) {
         if (clients_.empty()) {
             out_ << "note: no client connected, nothing sent" << Qt::endl;
         }
+        return true;
+    }
+    if (word == "zulu") {
+        auto words = wordsOf(rest);
+        bool ok_hours = false;
+        bool ok_minutes = false;
+        int hours = words && words->size() == 2 ? words->at(0).toInt(&ok_hours) : -1;
+        int minutes = words && words->size() == 2 ? words->at(1).toInt(&ok_minutes) : -1;
+        if (!ok_hours || !ok_minutes || hours < 0 || hours > 23 || minutes < 0 || minutes > 59) {
+            error("zulu takes the hours (0 to 23) and the minutes (0 to 59): zulu 14 05");
+            return true;
+        }
+        pushToLoggedIn(QStringLiteral("ZULU:%1:%2")
+                           .arg(hours, 2, 10, QLatin1Char('0'))
+                           .arg(minutes, 2, 10, QLatin1Char('0'))
+                           .toLatin1());
+        return true;
+    }
+    if (word == "metar") {
+        if (rest.isEmpty()) {
+            error("metar takes the observation text: metar LIRF 191050Z 21012KT 9999 FEW030 ...");
+            return true;
+        }
+        pushToLoggedIn("METAR:" + rest);
+        return true;
+    }
+    if (word == "failure") {
+        if (!isWholeNumber(rest)) {
+            error("failure takes a whole number: failure 3");
+            return true;
+        }
+        pushToLoggedIn("$ADMIN:FAILURE:" + rest);
+        return true;
+    }
+    if (word == "ai") {
+        auto words = wordsOf(rest);
+        if (!words || words->isEmpty()) {
+            error(
+                "ai takes a sub-command and its arguments (a quote left open is refused): "
+                "ai REMOVE AI1");
+            return true;
+        }
+        pushToLoggedIn("$ControlAI:" + words->join(':'));
+        return true;
+    }
+    if (word == "station") {
+        if (!stationCommand(rest)) {
+            error("station takes 'add LINE' (a stations-file line) or 'remove CALLSIGN'");
+        }
+        return true;
+    }
+    if (line == "stations") {
+        printStations();
+        return true;
+    }
+    if (line == "reports") {
+        printReports();
+        return true;
+    }
+    if (line == "hold") {
+        hold_logins_ = true;
+        out_ << "note: logins are held until release" << Qt::endl;
+        return true;
+    }
+    if (line == "release") {
+        hold_logins_ = false;
+        std::vector<int> held;
+        for (auto& [id, client] : clients_) {
+            if (client.login_held) {
+                held.push_back(id);
+            }
+        }
+        for (int id : held) {
+            if (clients_.count(id)) {
+                answerLogin(id);
+            }
+        }
+        out_ << "note: logins are answered again" << Qt::endl;
         return true;
     }
     if (line == "drop") {
@@ -60,9 +200,73 @@ bool AtcServer::Command(const QByteArray& raw) {
         dropAll();
         return false;
     }
-    out_ << "error: unknown command: " << QString::fromLatin1(line)
-         << " (commands: send LINE, drop, quit)" << Qt::endl;
+    out_ << "error: unknown command: " << QString::fromLatin1(line) << "\n"
+         << kCommandHelp << Qt::flush;
     return true;
+}
+
+bool AtcServer::stationCommand(const QByteArray& arguments) {
+    qsizetype blank = arguments.indexOf(' ');
+    if (blank < 0) {
+        return false;
+    }
+    QByteArray action = arguments.left(blank);
+    QByteArray rest = arguments.mid(blank + 1).trimmed();
+    if (action == "add") {
+        StationLine parsed = ParseStationLine(rest);
+        if (!parsed.error.isEmpty()) {
+            error("station add: " + parsed.error);
+            return true;
+        }
+        if (!parsed.station) {
+            return false;
+        }
+        Station& station = *parsed.station;
+        auto same = [&](const Station& s) { return s.callsign == station.callsign; };
+        auto found = std::find_if(options_.stations.begin(), options_.stations.end(), same);
+        if (found != options_.stations.end()) {
+            *found = station;
+        } else {
+            options_.stations.push_back(station);
+        }
+        pushToLoggedIn(AnnounceLine(station));
+        pushToLoggedIn(PositionLine(station));
+        return true;
+    }
+    if (action == "remove" && !rest.isEmpty() && !rest.contains(' ')) {
+        auto same = [&](const Station& s) { return s.callsign == rest; };
+        auto found = std::find_if(options_.stations.begin(), options_.stations.end(), same);
+        if (found == options_.stations.end()) {
+            // Pushing "#DA" for an unknown station stays possible with send.
+            error("no station " + QString::fromLatin1(rest));
+            return true;
+        }
+        options_.stations.erase(found);
+        pushToLoggedIn("#DA" + rest);
+        return true;
+    }
+    return false;
+}
+
+void AtcServer::printStations() {
+    for (const Station& station : options_.stations) {
+        out_ << "station " << QString::fromLatin1(PositionLine(station)) << " ("
+             << station.atis_lines.size() << " ATIS lines"
+             << (station.spoken_text.isEmpty() ? "" : ", spoken text") << ")\n";
+    }
+    out_ << "end of stations (" << options_.stations.size() << ")" << Qt::endl;
+}
+
+void AtcServer::printReports() {
+    int count = 0;
+    for (const auto& [id, client] : clients_) {
+        if (client.report_count > 0) {
+            out_ << "report [" << id << "] " << client.report_count << " "
+                 << QString::fromLatin1(client.last_report) << "\n";
+            ++count;
+        }
+    }
+    out_ << "end of reports (" << count << ")" << Qt::endl;
 }
 
 void AtcServer::onNewConnection() {
@@ -109,15 +313,64 @@ void AtcServer::onReadable(int id) {
 
 void AtcServer::onLine(int id, const QByteArray& line) {
     log(id, "< " + QString::fromLatin1(line));
-    QList<QByteArray> fields = fieldsOf(line);
+    QList<QByteArray> fields = line.split(':');
+    Client& client = clients_.at(id);
     if (fields[0].startsWith("#AP")) {
-        QByteArray callsign = fields[0].mid(3);
-        QByteArray password = fields.size() > 3 ? fields[3] : QByteArray();
-        if (!options_.password.isEmpty() && password != options_.password) {
-            send(id, "$ERserver:" + callsign + ":Invalid password");
+        client.callsign = fields[0].mid(3);
+        client.password = fields.size() > 3 ? fields[3] : QByteArray();
+        if (hold_logins_) {
+            client.login_held = true;
+            log(id, "login held until release");
         } else {
-            send(id, "#TMserver:" + callsign + ":Bienvenue sur le serveur Tavoro");
+            answerLogin(id);
         }
+    } else if (fields[0] == "@N" || fields[0] == "@S") {
+        // Kept whatever the login state: a client reports from the moment it connects.
+        client.last_report = line;
+        ++client.report_count;
+    } else if (fields[0].startsWith("$CQ") && fields.size() > 2 && fields[2] == "ATIS") {
+        answerAtisQuery(id, fields);
+    } else if (fields[0].startsWith("#DP")) {
+        client.logged_in = false;
+        client.login_held = false;
+    }
+}
+
+void AtcServer::answerLogin(int id) {
+    Client& client = clients_.at(id);
+    client.login_held = false;
+    if (!options_.password.isEmpty() && client.password != options_.password) {
+        send(id, "$ERserver:" + client.callsign + ":Invalid password");
+        return;
+    }
+    client.logged_in = true;
+    send(id, "#TMserver:" + client.callsign + ":Bienvenue sur le serveur Tavoro");
+    for (const Station& station : options_.stations) {
+        send(id, AnnounceLine(station));
+        send(id, PositionLine(station));
+    }
+}
+
+void AtcServer::answerAtisQuery(int id, const QList<QByteArray>& fields) {
+    Client& client = clients_.at(id);
+    QByteArray station_callsign = fields[1];
+    if (!client.logged_in) {
+        log(id, "not logged in: ATIS query ignored");
+        return;
+    }
+    auto same = [&](const Station& s) { return s.callsign == station_callsign; };
+    auto found = std::find_if(options_.stations.begin(), options_.stations.end(), same);
+    if (found == options_.stations.end()) {
+        log(id, "no station " + QString::fromLatin1(station_callsign) + ": ATIS query ignored");
+        return;
+    }
+    // Addressed to the callsign the query came from.
+    QByteArray to = fields[0].mid(3);
+    for (const QByteArray& text : found->atis_lines) {
+        send(id, "#TM" + found->callsign + ":" + to + ":" + text);
+    }
+    if (!found->spoken_text.isEmpty()) {
+        send(id, "#TMAUDIO" + found->callsign + ":" + to + ":" + found->spoken_text);
     }
 }
 
@@ -130,8 +383,28 @@ void AtcServer::send(int id, const QByteArray& line) {
     log(id, "> " + QString::fromLatin1(line));
 }
 
+void AtcServer::pushToLoggedIn(const QByteArray& line) {
+    std::vector<int> ids;
+    for (auto& [id, client] : clients_) {
+        if (client.logged_in) {
+            ids.push_back(id);
+        }
+    }
+    for (int id : ids) {
+        send(id, line);
+    }
+    if (ids.empty()) {
+        out_ << "note: no client logged in, nothing sent: " << QString::fromLatin1(line)
+             << Qt::endl;
+    }
+}
+
 void AtcServer::log(int id, const QString& text) {
     out_ << QTime::currentTime().toString("HH:mm:ss.zzz") << " [" << id << "] " << text << Qt::endl;
+}
+
+void AtcServer::error(const QString& text) {
+    out_ << "error: " << text << Qt::endl;
 }
 
 void AtcServer::dropAll() {

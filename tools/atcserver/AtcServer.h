@@ -2,16 +2,20 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSocketNotifier>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextStream>
 #include <map>
 #include <memory>
+#include <vector>
+
+#include "Stations.h"
 
 // A stand-in for the networked ATC server: it accepts pilot clients on a loopback port,
-// prints every line it receives, answers logins, and obeys commands on its standard
-// input so that a person or a test can push lines to the clients.
+// prints every line it receives, answers logins, announces its stations and answers
+// their ATIS queries, keeps the last position report of each client, and obeys commands
+// on its standard input so that a person or a test can push lines to the clients.
 class AtcServer : public QObject {
     Q_OBJECT
 
@@ -20,7 +24,11 @@ public:
         quint16 port = 6809;
         // Empty: every password is accepted.
         QByteArray password;
+        std::vector<Station> stations;
     };
+
+    // The commands, as --help and an unknown command list them.
+    static const char kCommandHelp[];
 
     AtcServer(Options options, QTextStream& out, QObject* parent = nullptr);
     ~AtcServer() override;
@@ -35,18 +43,35 @@ private:
     struct Client {
         std::unique_ptr<QTcpSocket> socket;
         QByteArray pending;  // received bytes not yet ended by a line feed
+        QByteArray callsign;
+        bool logged_in = false;
+        bool login_held = false;
+        QByteArray password;
+        QByteArray last_report;
+        int report_count = 0;
     };
 
     void onNewConnection();
     void onReadable(int id);
     void onLine(int id, const QByteArray& line);
+    void answerLogin(int id);
+    void answerAtisQuery(int id, const QList<QByteArray>& fields);
     void send(int id, const QByteArray& line);
+    // Sends `line` to every logged-in client; says so when there is none.
+    void pushToLoggedIn(const QByteArray& line);
     void log(int id, const QString& text);
+    void error(const QString& text);
     void dropAll();
+
+    bool stationCommand(const QByteArray& arguments);
+    void printStations();
+    void printReports();
 
     Options options_;
     QTextStream& out_;
     QTcpServer server_;
     std::map<int, Client> clients_;
     int next_id_ = 1;
+    // While set, logins are held unanswered until "release".
+    bool hold_logins_ = false;
 };

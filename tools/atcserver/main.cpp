@@ -14,19 +14,31 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Stand-in ATC server for the Tavoro pilot client.\n"
-        "Listens on 127.0.0.1, prints every received line with a timestamp, answers logins.\n"
-        "Commands on standard input, one per line:\n"
-        "  send LINE   push LINE (CR LF added) to every connected client\n"
-        "  drop        close every client connection\n"
-        "  quit        close every connection and end");
+        QString("Stand-in ATC server for the Tavoro pilot client.\n"
+                "Listens on 127.0.0.1 and prints every received line with a timestamp.\n"
+                "Answers a login with #TMserver ($ERserver when --password differs), then\n"
+                "announces its stations (#AA and % lines); answers $CQ...:STATION:ATIS with\n"
+                "the station's #TM lines and its #TMAUDIO line; keeps each client's last\n"
+                "position report (@N or @S).\n\n") +
+        AtcServer::kCommandHelp +
+        "\nStations file (--stations): one station a line, fields separated by '|', blanks\n"
+        "around a field ignored, blank lines and lines starting with '#' ignored:\n"
+        "  CALLSIGN|FREQ|FACILITY|RANGE|RATING|LAT|LON|ALT|ATIS LINE|...|SPOKEN TEXT\n"
+        "FREQ is the frequency without its leading 1 (18.700 for 118.700), FACILITY a key\n"
+        "of the client's [facility] section, RANGE the visual range in nautical miles,\n"
+        "RATING a whole number, LAT and LON decimal degrees with '.', ALT whole feet.\n"
+        "Every field after ALT is an ATIS line, except the last, the spoken text (may be\n"
+        "empty: no #TMAUDIO line). No field may hold ':'. A bad line stops the server.");
     parser.addHelpOption();
     QCommandLineOption port_option("port", "TCP port to listen on (0: any free port).", "N",
                                    "6809");
     QCommandLineOption password_option(
         "password", "Refuse logins whose password differs from this one.", "PASSWORD");
+    QCommandLineOption stations_option(
+        "stations", "Announce the stations of FILE to every client that logs in.", "FILE");
     parser.addOption(port_option);
     parser.addOption(password_option);
+    parser.addOption(stations_option);
     parser.process(app);
 
     AtcServer::Options options;
@@ -38,6 +50,16 @@ int main(int argc, char* argv[]) {
     }
     options.port = static_cast<quint16>(port);
     options.password = parser.value(password_option).toUtf8();
+    if (parser.isSet(stations_option)) {
+        StationsFile stations = ReadStationsFile(parser.value(stations_option));
+        if (!stations.errors.isEmpty()) {
+            for (const QString& error : stations.errors) {
+                std::fprintf(stderr, "error: %s\n", qPrintable(error));
+            }
+            return 2;
+        }
+        options.stations = std::move(stations.stations);
+    }
 
     QTextStream out(stdout);
     AtcServer server(options, out);

@@ -1,0 +1,224 @@
+#include "AiObjects.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "Numbers.h"
+#include "SimMessages.h"
+
+namespace tavoro {
+namespace {
+
+// A route is handed over while the zulu clock is less than this far from its start.
+constexpr std::int64_t kStartWindowSeconds = 2;
+
+// The house rule for received lines: a field the line does not have reads as the empty
+// text, so a short line is handled as if its missing fields were sent empty.
+const std::string& field(const AiObjects::Fields& fields, std::size_t index) {
+    static const std::string empty;
+    return index < fields.size() ? fields[index] : empty;
+}
+
+// A decimal field that is missing or not a number stands for 0, the value every position
+// and speed of a new record starts from; the command still goes through.
+double decimal(const AiObjects::Fields& fields, std::size_t index) {
+    return ParseDecimalNumber(field(fields, index)).value_or(0.0);
+}
+
+// Whole-number fields raise ConversionError, which ends the line.
+int whole(const AiObjects::Fields& fields, std::size_t index) {
+    return ParseWholeNumber(field(fields, index));
+}
+
+}  // namespace
+
+std::string AiObject::TitleText() const {
+    return std::string(title.begin(), std::find(title.begin(), title.end(), '\0'));
+}
+
+AiObjects::AiObjects(SimConnect& simconnect, const AircraftState& aircraft, Log log)
+    : simconnect_(simconnect), aircraft_(aircraft), log_(std::move(log)) {}
+
+void AiObjects::log(const std::string& line) const {
+    if (log_) {
+        log_(line);
+    }
+}
+
+AiObject* AiObjects::findObject(const std::string& send_id) {
+    // Only slots in use are looked at: a freed slot keeps an empty send id and the
+    // simulator id of an object that is gone, and a command whose id field is missing
+    // must not reach it.
+    for (AiObject& object : ai_objects_) {
+        if (object.in_use && object.send_id == send_id) {
+            return &object;
+        }
+    }
+    return nullptr;
+}
+
+std::size_t AiObjects::takeSlot() {
+    for (std::size_t i = 0; i < ai_objects_.size(); ++i) {
+        if (!ai_objects_[i].in_use) {
+            return i;
+        }
+    }
+    ai_objects_.emplace_back();
+    return ai_objects_.size() - 1;
+}
+
+void AiObjects::Create(const Fields& fields) {
+    const std::string& send_id = field(fields, 2);
+    // A longer title is cut: the holder keeps 255 characters and its terminating zero.
+    std::array<char, AiObject::kTitleSize> title{};
+    const std::string& title_text = field(fields, 3);
+    std::memcpy(title.data(), title_text.data(),
+                std::min(title_text.size(), AiObject::kTitleSize - 1));
+
+    SimInitPosition position;
+    position.latitude = decimal(fields, 4);
+    position.longitude = decimal(fields, 5);
+    position.altitude = decimal(fields, 6);
+    position.pitch = decimal(fields, 7);
+    position.bank = decimal(fields, 8);
+    position.heading = decimal(fields, 9);
+    position.on_ground = static_cast<std::uint32_t>(whole(fields, 10));
+    position.airspeed = static_cast<std::uint32_t>(whole(fields, 11));
+
+    if (simconnect_.Call(&SimConnectLibrary::AICreateSimulatedObject,
+                         std::string_view(title.data()), position,
+                         sim_ids::kRequestAiObjects) != kSimOk) {
+        return;
+    }
+
+    const std::size_t slot = takeSlot();
+    current_object_ = slot;
+    AiObject& object = ai_objects_[slot];
+    object.title = title;
+    object.in_use = true;
+    object.send_id = send_id;
+    object.initial_position = {position.altitude, position.latitude, position.longitude,
+                               position.heading,  position.bank,     position.pitch};
+    object.waypoints.clear();
+    object.route_sent = false;
+    object.route_complete = false;
+    log("objet" + std::to_string(slot) + " sendid:" + send_id);
+}
+
+void AiObjects::Route(const Fields& fields) {
+    AiWaypoint waypoint;
+    waypoint.latitude = decimal(fields, 3);
+    waypoint.longitude = decimal(fields, 4);
+    waypoint.altitude = decimal(fields, 5);
+    waypoint.flags = static_cast<std::uint32_t>(whole(fields, 6));
+    waypoint.speed_kt = decimal(fields, 7);
+    waypoint.throttle_percent = 0;
+    if (AiObject* object = findObject(field(fields, 2))) {
+        object->waypoints.push_back(waypoint);
+    }
+}
+
+void AiObjects::Start(const Fields& fields) {
+    const int start = whole(fields, 3);
+    if (AiObject* object = findObject(field(fields, 2))) {
+        object->start_time = start;
+        object->route_complete = true;
+    }
+}
+
+void AiObjects::Remove(const Fields& fields) {
+    AiObject* object = findObject(field(fields, 2));
+    if (object == nullptr) {
+        return;
+    }
+    const std::size_t slot = static_cast<std::size_t>(object - ai_objects_.data());
+    log("call remove objet" + std::to_string(slot) +
+        " simid:" + std::to_string(object->sim_object_id) + " sendid:" + object->send_id);
+    simconnect_.Call(&SimConnectLibrary::AIRemoveObject, object->sim_object_id,
+                     sim_ids::kRequestAiObjects);
+}
+
+void AiObjects::ObjectIdAssigned(std::uint32_t object_id) {
+    assigned_object_id_ = object_id;
+    object_id_pending_ = true;
+}
+
+void AiObjects::ObjectRemoved(std::uint32_t object_id) {
+    // Several slots can hold the id, as a freed or reused slot keeps its last one until a
+    // new id comes; the highest is taken.
+    for (std::size_t i = ai_objects_.size(); i-- > 0;) {
+        AiObject& object = ai_objects_[i];
+        if (object.sim_object_id != object_id) {
+            continue;
+        }
+        object.in_use = false;
+        object.send_id.clear();
+        object.title.fill(0);
+        object.waypoints.clear();
+        log("remove objet" + std::to_string(i) + " simid:" + std::to_string(object_id));
+        return;
+    }
+}
+
+void AiObjects::AfterDispatch() {
+    HandOverObjectId();
+    HandOverRoutes();
+}
+
+void AiObjects::HandOverObjectId() {
+    // The id goes to the object created last, whichever creation it answers: two creations
+    // before the first id both write into the later slot.
+    if (object_id_pending_ && !ai_objects_.empty()) {
+        ai_objects_[current_object_].sim_object_id = assigned_object_id_;
+        object_id_pending_ = false;
+    }
+}
+
+void AiObjects::HandOverRoutes() {
+    for (AiObject& object : ai_objects_) {
+        if (!object.in_use || !object.route_complete || object.waypoints.empty() ||
+            object.route_sent ||
+            std::llabs(std::int64_t{object.start_time} - aircraft_.zulu_seconds) >=
+                kStartWindowSeconds) {
+            continue;
+        }
+        // A refused hand-over is tried again at the next step, while the window lasts.
+        if (simconnect_.Call(&SimConnectLibrary::SetDataOnSimObject, sim_ids::kDefinitionWaypoints,
+                             object.sim_object_id, 0u,
+                             static_cast<std::uint32_t>(object.waypoints.size()),
+                             static_cast<std::uint32_t>(sizeof(AiWaypoint)),
+                             static_cast<const void*>(object.waypoints.data())) == kSimOk) {
+            object.route_sent = true;
+        }
+    }
+}
+
+std::string ZuluLabelText(std::int32_t zulu_seconds) {
+    return "fs_zulu: " + std::to_string(zulu_seconds) + "   " +
+           std::to_string(zulu_seconds / 3600) + ":" + std::to_string(zulu_seconds / 60 % 60) +
+           ":" + std::to_string(zulu_seconds % 60);
+}
+
+std::string ObjectListLine(const AiObject& object) {
+    return std::to_string(object.sim_object_id) + " " + object.send_id + " " +
+           (object.in_use ? "true" : "false");
+}
+
+std::vector<std::string> RouteLines(const AiObject& object) {
+    std::vector<std::string> lines;
+    lines.push_back(std::string("route ") + (object.route_complete ? "complete" : "") +
+                    " start: " + std::to_string(object.start_time));
+    // Each coordinate is eight wide with a blank before it: eight wide alone would run a
+    // two-digit latitude into the ":" before it, and the view writes 45.5 as " 45.50000".
+    const auto coordinate = [](double value) { return " " + FormatFixed(value, 8, 5); };
+    for (std::size_t i = 0; i < object.waypoints.size(); ++i) {
+        const AiWaypoint& point = object.waypoints[i];
+        lines.push_back(std::to_string(i) + ":" + coordinate(point.latitude) + "," +
+                        coordinate(point.longitude) + "," + coordinate(point.altitude) + "," +
+                        FormatFixed(point.speed_kt, 4, 0) + "," + std::to_string(point.flags));
+    }
+    return lines;
+}
+
+}  // namespace tavoro

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <ostream>
+
+#include "EventLoop.h"
+#include "IniFile.h"
+#include "Settings.h"
+
+namespace tavoro {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An hour ago: a file last written then is one the reader may keep parsed.
+const fs::file_time_type kLongAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+
+void writeFile(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// Overwrites the file's bytes where it stands: same inode, same size when the content is.
+void rewriteInPlace(const fs::path& path, const std::string& content) {
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
+}
+
+timespec changeTime(const fs::path& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_ctim;
+}
+
+// File times move in clock ticks; waits until a file written now gets a later change
+// time than `path` has, so that a change made from now on shows in its times.
+bool waitForTheNextFileTick(const fs::path& path) {
+    const timespec before = changeTime(path);
+    const fs::path probe = path.parent_path() / "probe";
+    return test::WaitUntil([&] {
+        writeFile(probe, "x");
+        timespec now = changeTime(probe);
+        return now.tv_sec != before.tv_sec || now.tv_nsec != before.tv_nsec;
+    });
+}
+
+struct ChangeCase {
+    const char* name;
+    std::function<void(const fs::path& path, IniFile& ini)> change;
+    const char* expected;
+};
+
+void PrintTo(const ChangeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class IniFileCacheTest : public ::testing::TestWithParam<ChangeCase> {
+protected:
+    fs::path path() const { return fs::path(dir_.path().toStdString()) / "corvanta.ini"; }
+
+    QTemporaryDir dir_;
+};
+
+TEST_P(IniFileCacheTest, AChangedFileIsSeenAtTheNextRead) {
+    writeFile(path(), "[facility]\nTWR=Tour\n");
+    fs::last_write_time(path(), kLongAgo);
+    ASSERT_TRUE(waitForTheNextFileTick(path()));
+    IniFile ini(path());
+    // Read twice: the second read may come from what the first one parsed.
+    ASSERT_EQ(LookupFacility(ini, "TWR"), "Tour");
+    ASSERT_EQ(LookupFacility(ini, "TWR"), "Tour");
+
+    GetParam().change(path(), ini);
+    EXPECT_EQ(LookupFacility(ini, "TWR"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, IniFileCacheTest,
+    ::testing::Values(ChangeCase{"rewritten_in_place_same_size",
+                                 [](const fs::path& path, IniFile&) {
+                                     rewriteInPlace(path, "[facility]\nTWR=Toit\n");
+                                 },
+                                 "Toit"},
+                      // Its modification time put back: the change time still tells.
+                      ChangeCase{"rewritten_in_place_time_put_back",
+                                 [](const fs::path& path, IniFile&) {
+                                     rewriteInPlace(path, "[facility]\nTWR=Toit\n");
+                                     fs::last_write_time(path, kLongAgo);
+                                 },
+                                 "Toit"},
+                      ChangeCase{"replaced_by_another_file_same_size_and_time",
+                                 [](const fs::path& path, IniFile&) {
+                                     fs::path other = path.parent_path() / "other.ini";
+                                     writeFile(other, "[facility]\nTWR=Toit\n");
+                                     fs::last_write_time(other, kLongAgo);
+                                     fs::rename(other, path);
+                                 },
+                                 "Toit"},
+                      ChangeCase{"grown",
+                                 [](const fs::path& path, IniFile&) {
+                                     std::ofstream(path, std::ios::app) << "TWR=ignored\n";
+                                     rewriteInPlace(path, "[facility]\nTWR=Toit\n");
+                                     fs::last_write_time(path, kLongAgo);
+                                 },
+                                 "Toit"},
+                      ChangeCase{"removed",
+                                 [](const fs::path& path, IniFile&) { fs::remove(path); }, "error"},
+                      ChangeCase{"written_through_the_file",
+                                 [](const fs::path&, IniFile& ini) {
+                                     ASSERT_TRUE(ini.WriteString("facility", "TWR", "Toit"));
+                                 },
+                                 "Toit"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A file written in the same clock tick as it is read could be written again without any
+// change to its times or size: such a file is read again each time until it has settled.
+TEST(IniFileFreshTest, AFileWrittenJustNowIsReadAgain) {
+    QTemporaryDir dir;
+    const fs::path path = fs::path(dir.path().toStdString()) / "corvanta.ini";
+    writeFile(path, "[facility]\nTWR=Tour\n");
+    IniFile ini(path);
+    ASSERT_EQ(LookupFacility(ini, "TWR"), "Tour");
+    rewriteInPlace(path, "[facility]\nTWR=Toit\n");
+    EXPECT_EQ(LookupFacility(ini, "TWR"), "Toit");
+}
+
+}  // namespace
+}  // namespace tavoro

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "App.h"
+#include "AtcServerProcess.h"
+#include "EventLoop.h"
+#include "LocalFsuipcTransport.h"
+#include "LocalSimConnect.h"
+#include "ModalAnswerer.h"
+#include "SimHostProcess.h"
+#include "TForm1.h"
+
+namespace tavoro {
+namespace {
+
+using test::WaitUntil;
+
+QStringList textsShown(test::SimHostProcess& host) {
+    QStringList texts;
+    for (const QJsonValue& value : host.Dump()["texts_shown"].toArray()) {
+        texts << value.toString();
+    }
+    return texts;
+}
+
+// The whole client against both stand-ins: a station announced by the server shows in
+// the list, a click asks for its ATIS, and its texts show in the window and reach the
+// simulator one per Timer1 tick.
+TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
+    QTemporaryDir dir;
+    test::SimHostProcess host;
+    test::AtcServerProcess server;
+    test::ModalAnswerer answerer;
+    ASSERT_TRUE(host.started());
+    ASSERT_TRUE(server.started());
+    for (const char* command :
+         {"set lat 48.72528", "set lon 2.35944", "set gs_kt 0", "set id F-GTAV", "set ready 1"}) {
+        ASSERT_EQ(host.Command(command), "ok") << command;
+    }
+    QDir(dir.path()).mkpath("sim");
+    QFile(QDir(dir.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
+    std::ofstream(QDir(dir.path()).filePath("corvanta.ini").toStdString())
+        << "[FSX]\nDIR=" << QDir(dir.path()).filePath("sim").toStdString()
+        << "/\n[envoi]\navion=0\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport="
+        << server.port() << "\n[facility]\nTWR=Tour\n";
+
+    const std::string folder = host.folder().toStdString();
+    App app(AppPaths{dir.path(), dir.path()},
+            ReverseLookup([](auto&&, auto*, auto done) { done(QString()); }),
+            SimulatorPlatform{std::make_unique<LocalFsuipcTransport>(folder),
+                              std::make_unique<LocalSimConnect>(folder)});
+    TForm1& form = app.Form1();
+    // Ten seconds between relayed lines would only slow the test down.
+    form.Timer1->setInterval(100);
+    app.Start();
+    ASSERT_TRUE(WaitUntil([&] { return form.Timer1->isActive(); }));
+    ASSERT_TRUE(WaitUntil([&] { return app.aircraft().latitude > 48; }));
+
+    app.link().ConnectToServer();
+    ASSERT_TRUE(WaitUntil([&] { return app.link().logged_in(); }));
+    server.Command("send #AALFPG_TWR");
+    server.Command("send %LFPG_TWR:18.250:TWR:20:1:48.72528:2.35944:0");
+    ASSERT_TRUE(WaitUntil([&] {
+        return app.stations().stations().size() == 1 &&
+               app.stations().stations()[0].frequency == "118.250";
+    }));
+
+    form.listeATC1->trigger();
+    EXPECT_TRUE(form.Panel_ATC->isVisibleTo(&form));
+    ASSERT_EQ(form.ListBox_ATC->count(), 1);
+    EXPECT_EQ(form.ListBox_ATC->item(0)->text(), "LFPG_TWR Tour       118.250 0nm (20nm)");
+
+    emit form.ListBox_ATC->itemClicked(form.ListBox_ATC->item(0));
+    EXPECT_TRUE(server.WaitForReceived("$CQF-GTAV:LFPG_TWR:ATIS"));
+    EXPECT_EQ(form.ListBox_ATC->item(0)->text(), "LFPG_TWR   118.250    ATIS:");
+
+    for (const char* text : {"one", "two", "three"}) {
+        server.Command(QStringLiteral("send #TMLFPG_TWR:F-GTAV:%1").arg(text));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return form.ListBox_ATC->count() == 4; }));
+    EXPECT_TRUE(WaitUntil([&] { return textsShown(host).size() >= 3; }));
+    EXPECT_EQ(textsShown(host), (QStringList{"one", "two", "three"}));
+    EXPECT_TRUE(app.stations().stations()[0].atis_lines.empty());
+
+    app.link().DisconnectFromServer();
+}
+
+}  // namespace
+}  // namespace tavoro

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "AtcStations.h"
+#include "Dispatcher.h"
+#include "IniFile.h"
+#include "ReceiveQueue.h"
+#include "ServerLink.h"
+#include "Settings.h"
+
+namespace tavoro::test {
+
+inline constexpr const char* kFacilities =
+    "[facility]\nTWR=Tour\nAPP=Approche\nCTR=Contrôle\nFSS=Information de vol\n";
+
+// The client's path for received lines, from one received block to the station table:
+// receive queue, dispatcher (logged in) and table, with the configuration in a file of
+// its own. Lines the table sends are recorded and handed to the link, which drops them
+// unless it was connected.
+struct StationPipeline {
+    explicit StationPipeline(const std::string& ini_text = kFacilities)
+        : ini(writeIni(dir, ini_text)),
+          link(settings, identity, aircraft),
+          dispatcher(link, settings, identity),
+          stations(ini, aircraft, identity, [this](std::string_view line) {
+              sent.emplace_back(line);
+              link.SendLine(line);
+          }) {
+        identity.atc_identifier = "ABC12";
+        stations.SetTargets(targets);
+        dispatcher.SetTargets(targets);
+        link.AcceptLogin();
+    }
+
+    // Lines received in one block and handled in one receive tick.
+    void Receive(const std::vector<std::string>& lines) {
+        std::string block;
+        for (const std::string& line : lines) {
+            block += line + "\r\n";
+        }
+        queue.Append(std::move(block), 0);
+        queue.ProcessOneBlock([this](const FieldList& fields) { dispatcher.DispatchLine(fields); });
+    }
+
+    // Re-points the dispatcher after a test added targets of its own.
+    void UpdateTargets() { dispatcher.SetTargets(targets); }
+
+    // What the table says the list box shows.
+    std::vector<std::string> Shown() const {
+        std::vector<std::string> lines;
+        for (std::size_t i = 0; i < stations.line_count(); ++i) {
+            lines.push_back(stations.line(i));
+        }
+        return lines;
+    }
+
+    static std::string writeIni(const QTemporaryDir& dir, const std::string& text) {
+        std::string path = QDir(dir.path()).filePath("corvanta.ini").toStdString();
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    QTemporaryDir dir;
+    IniFile ini;
+    Settings settings;
+    AircraftIdentity identity;
+    AircraftState aircraft;
+    ServerLink link;
+    Dispatcher dispatcher;
+    std::vector<std::string> sent;
+    AtcStations stations;
+    DispatchTargets targets;
+    ReceiveQueue queue;
+};
+
+// A "%" line: frequency without its leading "1", facility code, range, rating,
+// latitude, longitude, altitude.
+inline std::string PositionLine(const std::string& callsign, const std::string& frequency,
+                                const std::string& facility, const std::string& latitude,
+                                const std::string& longitude, const std::string& range = "20",
+                                const std::string& altitude = "0") {
+    return "%" + callsign + ":" + frequency + ":" + facility + ":" + range + ":1:" + latitude +
+           ":" + longitude + ":" + altitude;
+}
+
+}  // namespace tavoro::test
