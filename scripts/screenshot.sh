@@ -2,10 +2,13 @@
 # Takes the README's screenshot of the main window: the client, the stand-in simulator
 # and the stand-in ATC server run on a private Xvfb display, the client connects, and
 # the window is captured.
-# Usage: scripts/screenshot.sh [output.png]   (default: docs/main-window.png)
+# Usage: scripts/screenshot.sh [output.png [settings|atc|atis]]
+#   (default: docs/main-window.png, the settings panel; "atc" shows the ATC list, "atis"
+#   the first station's ATIS after a click on it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$(realpath -m "${1:-docs/main-window.png}")"
+view="${2:-settings}"
 
 scripts/install-deps.sh
 for tool in xdotool:xdotool import:imagemagick; do
@@ -31,7 +34,7 @@ scripts/demo-config.sh "$work/sim" "$port" > "$work/corvanta.ini"
 display=":$((50 + RANDOM % 50))"
 Xvfb "$display" -screen 0 800x600x24 -nolisten tcp &
 xvfb=$!
-"$build/bin/tavoro-atcserver" --port "$port" </dev/null >"$work/server.log" 2>&1 &
+"$build/bin/tavoro-atcserver" --port "$port" --stations scripts/demo-stations.txt </dev/null >"$work/server.log" 2>&1 &
 server=$!
 # The simulator serves in the client's default folder, under its runtime folder, and
 # takes its aircraft through a pipe.
@@ -62,7 +65,7 @@ done
 
 # The window starts minimised; bring it up as "Afficher" would, then connect.
 xdotool windowmap "$window" windowmove "$window" 10 10 windowsize "$window" 520 260
-sleep 1
+sleep 3   # the ready wait and a first poll: the aircraft's position is known
 eval "$(xdotool getwindowgeometry --shell "$window")"
 panel_x=$(( WIDTH * 20 / 100 ))
 xdotool mousemove --window "$window" "$panel_x" 40 click 1
@@ -70,7 +73,15 @@ for _ in $(seq 50); do
     grep -q '> #TMserver' "$work/server.log" && break
     sleep 0.2
 done
-xdotool mousemove --window "$window" 230 12 click 1   # the "parametres" menu item
+if [ "$view" = atc ] || [ "$view" = atis ]; then
+    xdotool mousemove --window "$window" 30 12 click 1    # the "liste ATC" menu item
+    sleep 2
+    if [ "$view" = atis ]; then
+        xdotool mousemove --window "$window" 60 78 click 1    # the first station
+    fi
+else
+    xdotool mousemove --window "$window" 230 12 click 1   # the "parametres" menu item
+fi
 sleep 2   # a poll or two: the caption and the labels show the aircraft
 
 mkdir -p "$(dirname "$out")"
