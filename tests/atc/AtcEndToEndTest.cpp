@@ -1,17 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
-#include <QTemporaryDir>
-#include <fstream>
 
 #include "App.h"
 #include "AtcServerProcess.h"
 #include "EventLoop.h"
-#include "LocalFsuipcTransport.h"
-#include "LocalSimConnect.h"
 #include "ModalAnswerer.h"
+#include "ProgramFolder.h"
 #include "SimHostProcess.h"
 #include "TForm1.h"
 
@@ -32,7 +27,6 @@ QStringList textsShown(test::SimHostProcess& host) {
 // the list, a click asks for its ATIS, and its texts show in the window and reach the
 // simulator one per Timer1 tick.
 TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
-    QTemporaryDir dir;
     test::SimHostProcess host;
     test::AtcServerProcess server;
     test::ModalAnswerer answerer;
@@ -42,18 +36,9 @@ TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
          {"set lat 48.72528", "set lon 2.35944", "set gs_kt 0", "set id F-GTAV", "set ready 1"}) {
         ASSERT_EQ(host.Command(command), "ok") << command;
     }
-    QDir(dir.path()).mkpath("sim");
-    QFile(QDir(dir.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
-    std::ofstream(QDir(dir.path()).filePath("corvanta.ini").toStdString())
-        << "[FSX]\nDIR=" << QDir(dir.path()).filePath("sim").toStdString()
-        << "/\n[envoi]\navion=0\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport="
-        << server.port() << "\n[facility]\nTWR=Tour\n";
-
-    const std::string folder = host.folder().toStdString();
-    App app(AppPaths{dir.path(), dir.path()},
-            ReverseLookup([](auto&&, auto*, auto done) { done(QString()); }),
-            SimulatorPlatform{std::make_unique<LocalFsuipcTransport>(folder),
-                              std::make_unique<LocalSimConnect>(folder)});
+    test::ProgramFolder folder(server.port(), 0, "[facility]\nTWR=Tour\n");
+    std::unique_ptr<App> program = folder.MakeApp(host);
+    App& app = *program;
     TForm1& form = app.Form1();
     // Ten seconds between relayed lines would only slow the test down.
     form.Timer1->setInterval(100);

@@ -1,17 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-#include <fstream>
 
 #include "App.h"
 #include "AtcServerProcess.h"
 #include "EventLoop.h"
-#include "LocalFsuipcTransport.h"
-#include "LocalSimConnect.h"
 #include "ModalAnswerer.h"
+#include "ProgramFolder.h"
 #include "SimHostProcess.h"
 #include "TForm1.h"
 
@@ -20,6 +15,7 @@ namespace {
 
 using test::AtcServerProcess;
 using test::ModalAnswerer;
+using test::ProgramFolder;
 using test::SimHostProcess;
 using test::WaitUntil;
 
@@ -30,12 +26,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(host_.started());
         ASSERT_TRUE(server_.started());
-        QDir(dir_.path()).mkpath("sim");
-        QFile(QDir(dir_.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
-        std::ofstream ini(QDir(dir_.path()).filePath("corvanta.ini").toStdString());
-        ini << "[FSX]\nDIR=" << QDir(dir_.path()).filePath("sim").toStdString()
-            << "/\n[envoi]\navion=100\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport="
-            << server_.port() << "\npassword=pw\n";
+        folder_ = std::make_unique<ProgramFolder>(server_.port(), 100);
     }
 
     void setAircraft(std::initializer_list<const char*> commands) {
@@ -45,20 +36,15 @@ protected:
     }
 
     std::unique_ptr<App> startApp() {
-        const std::string folder = host_.folder().toStdString();
-        auto app =
-            std::make_unique<App>(AppPaths{dir_.path(), dir_.path()},
-                                  ReverseLookup([](auto&&, auto*, auto done) { done(QString()); }),
-                                  SimulatorPlatform{std::make_unique<LocalFsuipcTransport>(folder),
-                                                    std::make_unique<LocalSimConnect>(folder)});
+        auto app = folder_->MakeApp(host_);
         app->Start();
         return app;
     }
 
-    QTemporaryDir dir_;
     SimHostProcess host_;
     AtcServerProcess server_;
     ModalAnswerer answerer_;
+    std::unique_ptr<ProgramFolder> folder_;
 };
 
 TEST_F(PositionReportsAppTest, TheAircraftGoesOnTheWireInFixedWidths) {

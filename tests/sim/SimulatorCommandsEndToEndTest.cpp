@@ -1,18 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
-#include <fstream>
 
 #include "App.h"
 #include "AtcServerProcess.h"
 #include "EventLoop.h"
-#include "LocalFsuipcTransport.h"
-#include "LocalSimConnect.h"
 #include "ModalAnswerer.h"
+#include "ProgramFolder.h"
 #include "SimHostProcess.h"
 #include "TForm1.h"
 #include "TForm_objet.h"
@@ -22,6 +17,7 @@ namespace {
 
 using test::AtcServerProcess;
 using test::ModalAnswerer;
+using test::ProgramFolder;
 using test::SimHostProcess;
 using test::WaitUntil;
 
@@ -35,20 +31,8 @@ protected:
         for (const char* command : {"set zulu 12:30:00", "set id F-GTAV", "set ready 1"}) {
             ASSERT_EQ(host_.Command(command), "ok") << command;
         }
-        QDir(dir_.path()).mkpath("sim");
-        QFile(QDir(dir_.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
-        std::ofstream ini(QDir(dir_.path()).filePath("corvanta.ini").toStdString());
-        ini << "[FSX]\nDIR=" << QDir(dir_.path()).filePath("sim").toStdString()
-            << "/\n[envoi]\navion=0\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport="
-            << server_.port() << "\npassword=pw\n";
-        ini.close();
-
-        const std::string folder = host_.folder().toStdString();
-        app_ =
-            std::make_unique<App>(AppPaths{dir_.path(), dir_.path()},
-                                  ReverseLookup([](auto&&, auto*, auto done) { done(QString()); }),
-                                  SimulatorPlatform{std::make_unique<LocalFsuipcTransport>(folder),
-                                                    std::make_unique<LocalSimConnect>(folder)});
+        folder_ = std::make_unique<ProgramFolder>(server_.port(), 0);
+        app_ = folder_->MakeApp(host_);
         app_->Start();
         // Polls come faster than the program's one a second: nothing here depends on
         // their pace, and the test is done sooner.
@@ -81,10 +65,11 @@ protected:
                });
     }
 
-    QTemporaryDir dir_;
     SimHostProcess host_;
     AtcServerProcess server_;
     ModalAnswerer answerer_;
+    // Outlives the program, which writes its configuration there as it closes.
+    std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<App> app_;
     // Polling steps run so far.
     QObject polls_seen_;

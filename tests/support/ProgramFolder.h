@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+#include "App.h"
+#include "SimHostProcess.h"
+
+namespace tavoro::test {
+
+// A program folder of its own for running the whole client against the stand-ins: a
+// simulator folder with its executable, so start-up asks nothing, and a configuration
+// that points at the stand-in ATC server.
+class ProgramFolder {
+public:
+    // [envoi] avion is `report_interval_ms`; `extra` is appended to the configuration.
+    ProgramFolder(quint16 server_port, int report_interval_ms, const std::string& extra = "");
+
+    QString path() const { return dir_.path(); }
+
+    // The client linked to the stand-in simulator `host`, not yet shown.
+    std::unique_ptr<App> MakeApp(const SimHostProcess& host) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+}  // namespace tavoro::test
