@@ -76,7 +76,8 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
         *form1_->Timer6, *speech_engine_,
         [this](const QString& text) { form1_->SetStatusText(0, text); });
 
-    // What the lines received while logged in reach.
+    // What the lines received while logged in reach. The flight-plan answers and the
+    // server's METAR have no handler yet: their lines are dropped.
     DispatchTargets targets;
     stations_.SetTargets(targets);
     speech_->SetTargets(targets);
