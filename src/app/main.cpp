@@ -34,6 +34,15 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // Signals are caught before the program builds anything: from the moment the
+    // simulator link opens, a signal must close the program as the user would.
+    const bool catching_signals = ::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0;
+    if (catching_signals) {
+        for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+            std::signal(number, onSignal);
+        }
+    }
+
     // The object window may still be open when the main window closes; the program
     // ends with the main window all the same.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -42,9 +51,10 @@ int main(int argc, char* argv[]) {
                      Qt::QueuedConnection);
 
     // Closing runs the close step: the settings are saved, the server hears "#DP", the
-    // simulator's menu and the shared block go away.
+    // simulator's menu and the shared block go away. A signal that came while the
+    // program was being built waits in the pipe and is handled once the loop runs.
     std::unique_ptr<QSocketNotifier> signal_notifier;
-    if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    if (catching_signals) {
         signal_notifier = std::make_unique<QSocketNotifier>(signal_pipe[0], QSocketNotifier::Read);
         QObject::connect(signal_notifier.get(), &QSocketNotifier::activated, &app, [&app] {
             char byte;
@@ -52,9 +62,6 @@ int main(int argc, char* argv[]) {
             }
             app.Form1().close();
         });
-        for (int number : {SIGTERM, SIGINT, SIGHUP}) {
-            std::signal(number, onSignal);
-        }
     }
     app.Start();
     return application.exec();

@@ -191,8 +191,10 @@ void SimulatorLink::ReadAircraftIdentity() {
     fsuipc_.Read(0x313C, sizeof fields.identifier, fields.identifier);
     fsuipc_.Read(0x3148, sizeof fields.airline, fields.airline);
     if (!fsuipc_.Process()) {
-        // The fields stay zero: the identity becomes empty, as a failed read leaves it.
+        // Nothing was read: the identity keeps what it held, so the callsign on the
+        // server link does not turn empty for one exchange that failed.
         exchangeError("Processing: ");
+        return;
     }
     identity_.atc_model = FieldText(fields.model, sizeof fields.model);
     identity_.atc_type = FieldText(fields.type, sizeof fields.type);

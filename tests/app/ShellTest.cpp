@@ -13,8 +13,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "App.h"
 #include "AtcServerProcess.h"
@@ -576,6 +578,47 @@ TEST(ProgramEndTest, TerminationRunsTheCloseStep) {
     EXPECT_TRUE(saved.readAll().contains("[ATIS]"));
     EXPECT_TRUE(WaitUntil([&] { return host.Dump()["menu_items"].toArray().isEmpty(); }));
     EXPECT_TRUE(mappings().isEmpty());
+}
+
+// A signal that comes as soon as the simulator link is open, while the program is still
+// being built, closes it all the same: nothing is left in the rendezvous folder.
+TEST(ProgramEndTest, TerminationDuringStartUpRunsTheCloseStep) {
+    test::SimHostProcess host;
+    ASSERT_TRUE(host.started());
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("sim");
+    QFile(QDir(dir.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
+    std::ofstream(QDir(dir.path()).filePath("corvanta.ini").toStdString())
+        << "[FSX]\nDIR=" << QDir(dir.path()).filePath("sim").toStdString()
+        << "/\n[envoi]\navion=1000\n";
+    QString program = QDir(dir.path()).filePath("tavoro");
+    ASSERT_TRUE(QFile::copy(TAVORO_CLIENT_PATH, program));
+    QString runtime = QDir(dir.path()).filePath("runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("TAVORO_SIM_DIR", host.folder());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess client;
+    client.setProcessEnvironment(env);
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(program, {});
+    ASSERT_TRUE(client.waitForStarted(30000));
+
+    // Watched without the event loop, so the signal leaves the moment the block exists.
+    QDir folder(host.folder());
+    const auto deadline = std::chrono::steady_clock::now() + test::kDeadline;
+    while (folder.entryList({"FsasmLib*"}, QDir::Files).isEmpty() &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(folder.entryList({"FsasmLib*"}, QDir::Files).isEmpty());
+    client.terminate();
+    ASSERT_TRUE(client.waitForFinished(30000));
+    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_TRUE(folder.entryList({"FsasmLib*"}, QDir::Files).isEmpty());
 }
 
 }  // namespace

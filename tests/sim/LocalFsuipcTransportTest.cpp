@@ -1,9 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <cstring>
@@ -313,14 +316,21 @@ TEST_F(StandInTest, WritesReachTheSimulator) {
     EXPECT_STREQ(path, "D:\\other.pln");
 }
 
-TEST_F(StandInTest, AMappingLeftUnderTheClientsNameFailsTheOpen) {
+TEST_F(StandInTest, AMappingInUseUnderTheClientsNameFailsTheOpen) {
     char name[64];
     std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:1", transport.CurrentProcessId());
-    FILE* file = std::fopen((sim.folder().toStdString() + "/" + name).c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fclose(file);
+    const std::string path = sim.folder().toStdString() + "/" + name;
+    const int holder = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);  // as a live client holds its block
     EXPECT_FALSE(client.Open(0));
     EXPECT_EQ(client.error(), kFsuipcMappingFailed);
+
+    // Once its holder is gone the file is a leftover: it is replaced and the link opens.
+    ::close(holder);
+    EXPECT_TRUE(client.Open(0)) << FsuipcErrorText(client.error());
+    client.Close();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
 }
 
 TEST_F(StandInTest, AStandInThatDiedFailsTheExchangeWithASendError) {

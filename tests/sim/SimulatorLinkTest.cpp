@@ -260,28 +260,46 @@ TEST_F(SimulatorLinkTest, ATimedOutExchangeKeepsTheLink) {
     EXPECT_TRUE(timer2.isActive());
 }
 
+TEST_F(SimulatorLinkTest, AFailedIdentityReadKeepsTheIdentity) {
+    pokeText(0x313C, "F-GTAV", 12);
+    openAndPoll();
+    ASSERT_EQ(identity.atc_identifier, "F-GTAV");
+    QSignalSpy identity_read(&link, &SimulatorLink::identityRead);
+    server.failing_sends = 10;
+    link.ReadAircraftIdentity();
+    EXPECT_EQ(status[1], "Processing: IPC timed out all retries");
+    EXPECT_EQ(identity.atc_identifier, "F-GTAV");
+    EXPECT_EQ(identity_read.count(), 0);
+}
+
+// Whatever the exchange gave, the step goes on with the simulator's messages.
+TEST_F(SimulatorLinkTest, TheDispatchFollowsEveryPollingOutcome) {
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+    } cases[] = {
+        {"a timed-out exchange", [this] { server.failing_sends = 10; }},
+        {"a simulator not ready", [this] { setReady(false); }},
+    };
+    for (const auto& c : cases) {
+        openAndPoll();
+        failures = {};
+        library.pending.push_back(test::MakeEngineFailures({1, 0, 0, 0}));
+        c.arrange();
+        QSignalSpy dispatched(&link, &SimulatorLink::dispatched);
+        link.Timer2Timer();
+        EXPECT_EQ(dispatched.count(), 1) << c.name;
+        EXPECT_TRUE(failures[0]) << c.name;
+        link.CloseSimulatorLink();
+        setReady(true);
+        server.failing_sends = 0;
+    }
+}
+
 TEST_F(SimulatorLinkTest, PollingDispatchesTheSimulatorsMessages) {
     openAndPoll();
     library.calls.clear();
-    auto floats = [](std::initializer_list<float> values) {
-        std::vector<std::uint8_t> bytes;
-        auto put = [&](std::uint32_t word) {
-            for (int i = 0; i < 4; ++i)
-                bytes.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
-        };
-        put(40 + 4 * static_cast<std::uint32_t>(values.size()));
-        put(4);
-        put(9);
-        for (std::uint32_t word : {0u, 0u, 0u, 0u, 1u, 1u, 4u})
-            put(word);
-        for (float value : values) {
-            std::uint32_t word;
-            std::memcpy(&word, &value, 4);
-            put(word);
-        }
-        return bytes;
-    };
-    library.pending.push_back(floats({1, 0, 0, 1}));
+    library.pending.push_back(test::MakeEngineFailures({1, 0, 0, 1}));
     QSignalSpy dispatched(&link, &SimulatorLink::dispatched);
     link.Timer2Timer();
     EXPECT_EQ(

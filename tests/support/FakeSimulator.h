@@ -117,6 +117,30 @@ public:
     std::vector<int> sleeps;
 };
 
+// The data message answering the user aircraft's engine-failure request, spelled out
+// word by word as the library lays it out.
+inline std::vector<std::uint8_t> MakeEngineFailures(std::initializer_list<float> values) {
+    std::vector<std::uint8_t> bytes;
+    auto put = [&](std::uint32_t word) {
+        for (int i = 0; i < 4; ++i) {
+            bytes.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
+        }
+    };
+    put(40 + 4 * static_cast<std::uint32_t>(values.size()));  // size
+    put(4);                                                   // version
+    put(9);                                                   // object data by type
+    // Request 0, object, definition, flags, entry, out of, count of datums.
+    for (std::uint32_t word : {0u, 0u, 0u, 0u, 1u, 1u, static_cast<std::uint32_t>(values.size())}) {
+        put(word);
+    }
+    for (float value : values) {
+        std::uint32_t word;
+        std::memcpy(&word, &value, 4);
+        put(word);
+    }
+    return bytes;
+}
+
 // Plays the simulator's client library in memory: records every call in order, answers
 // each with `result` unless a call's name is in `failing`, and hands `pending` messages to
 // the next dispatch.

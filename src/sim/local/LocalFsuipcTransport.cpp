@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -87,6 +88,22 @@ int connectBefore(const std::string& path, SteadyClock::time_point deadline) {
     return fd;
 }
 
+int createExclusive(const std::string& path) {
+    return ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+}
+
+// Removes the block file at `path` when it is ours and nobody holds its lock: its client
+// is gone. False when it is in use, or not a file of ours.
+bool removeAbandoned(const std::string& path) {
+    const Descriptor file(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat info {};
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::getuid() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        return false;
+    }
+    return ::unlink(path.c_str()) == 0;
+}
+
 }  // namespace
 
 LocalFsuipcTransport::LocalFsuipcTransport(std::string folder) : folder_(std::move(folder)) {}
@@ -145,9 +162,20 @@ bool LocalFsuipcTransport::CreateMapping(std::string_view name, std::size_t size
     }
     std::string path = folder_ + "/" + std::string(name);
     // O_EXCL: a mapping of that name already there is a failure, as on Windows, and
-    // never a file someone else prepared for us.
-    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // never a file someone else prepared for us. A Windows mapping ends with its owner,
+    // though, and a file does not: one whose owner died (nobody holds its lock) is taken
+    // away first, or a client that crashed would block every later one with its id.
+    int fd = createExclusive(path);
+    if (fd < 0 && errno == EEXIST && removeAbandoned(path)) {
+        fd = createExclusive(path);
+    }
     if (fd < 0) {
+        return false;
+    }
+    // Held while the mapping lives; the system drops it when the process ends.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        ::unlink(path.c_str());
         return false;
     }
     // The umask may only have narrowed the mode; make it exactly owner read-write.
