@@ -27,12 +27,10 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
       dispatcher_(link_, settings_, identity_),
       reports_(link_, identity_, state_, failure_state_) {
     link_.SetDispatcher([this](const FieldList& fields) { dispatcher_.DispatchLine(fields); });
-    // A simulator that stopped answering takes the pilot off the network with it.
-    connect(&sim_link_, &SimulatorLink::logOffRequested, this, [this] {
-        if (link_.socket_connected()) {
-            link_.DisconnectFromServer();
-        }
-    });
+    // A simulator that stopped answering takes the pilot off the network with it. Also
+    // with no connection up: the report and receive timers stop all the same, so a later
+    // connection does not start reporting before its login is accepted.
+    connect(&sim_link_, &SimulatorLink::logOffRequested, &link_, &ServerLink::DisconnectFromServer);
 
     // The main window first: its creation step reads the configuration and opens the
     // simulator link.

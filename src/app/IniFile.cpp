@@ -206,10 +206,13 @@ std::optional<FileStamp> stampOf(const std::filesystem::path& path) {
     return FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
-// File times are coarse (a clock tick, up to two seconds on some file systems): a file
-// written again within the tick of our read could keep its times and size. Only a file
-// last modified well before the read is trusted to change its stamp when it changes.
-constexpr std::chrono::seconds kSettledAge{2};
+// File times are coarse (the kernel stamps them with a clock of a few milliseconds): a
+// file written again within the tick of our read could keep its times and size. Only a
+// file last modified well before the read is trusted to change its stamp when it changes.
+// A longer wait would make every look-up read the file again for that long after each
+// write, which a burst of station lines cannot afford. The client's own writes replace
+// the file, so they change its inode whatever the clock.
+constexpr std::chrono::milliseconds kSettledAge{100};
 
 bool settledBefore(const timespec& modified, std::chrono::system_clock::time_point read_start) {
     auto since_epoch =

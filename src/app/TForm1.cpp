@@ -47,8 +47,12 @@ TForm1::TForm1(MainWindowContext context, QWidget* parent)
     ServerLink& link = context_.link;
     connect(&link, &ServerLink::panelChanged, this, &TForm1::paintServerPanel);
     connect(&link, &ServerLink::statusMessage, this, &TForm1::SetStatusText);
-    connect(&link, &ServerLink::errorMessage, this,
-            [this](const QString& text) { QMessageBox::warning(this, kCaption, text); });
+    // Queued: the error comes from inside a socket call, and a message box's own event
+    // loop must not run in the middle of it.
+    connect(
+        &link, &ServerLink::errorMessage, this,
+        [this](const QString& text) { QMessageBox::warning(this, kCaption, text); },
+        Qt::QueuedConnection);
     paintServerPanel();
 
     SimulatorLink& sim_link = context_.sim_link;

@@ -72,6 +72,16 @@ TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
     EXPECT_EQ(textsShown(host), (QStringList{"one", "two", "three"}));
     EXPECT_TRUE(app.stations().stations()[0].atis_lines.empty());
 
+    // With "ATIS audio" ticked, the station's spoken text waits for the speech timer.
+    form.parametres1->trigger();
+    if (!form.CheckBox_atis->isChecked()) {
+        form.CheckBox_atis->click();
+    }
+    ASSERT_TRUE(app.settings().atis_audio);
+    server.Command("send #TMAUDIOLFPG_TWR:F-GTAV:Tour information Alpha");
+    EXPECT_TRUE(WaitUntil([&] { return form.Timer6->isActive(); }));
+    EXPECT_EQ(app.speech().speech_text(), "Tour information Alpha");
+
     app.link().DisconnectFromServer();
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,9 @@ protected:
             calls_.push_back("position " + cs + " " + joined(f));
         };
         t.station_removed = [this](const std::string& cs) { calls_.push_back("removed " + cs); };
-        t.is_selected_station = [this](std::string_view cs) { return cs == selected_; };
+        t.is_selected_station = [this](std::string_view cs) {
+            return selected_.count(std::string(cs)) > 0;
+        };
         t.selected_station_text = [this](const std::string& s) { calls_.push_back("text " + s); };
         t.selected_station_speech = [this](const std::string& s) {
             calls_.push_back("speech " + s);
@@ -83,7 +86,8 @@ protected:
     Dispatcher dispatcher_{link_, settings_, identity_};
     AtcServerProcess server_;
     std::vector<std::string> calls_;
-    std::string selected_ = "LFPG_TWR";
+    // The callsigns the fake station table answers as selected.
+    std::set<std::string> selected_ = {"LFPG_TWR"};
 };
 
 struct LineCase {
@@ -139,13 +143,18 @@ TEST_F(DispatcherTest, LoggedInLinesReachTheirTargetsInOrder) {
 }
 
 TEST_F(DispatcherTest, ALineThatPassesTwoTestsIsHandledByBoth) {
-    // A station whose callsign begins with "AUDIO": its spoken-text line passes the text
-    // test too, and both handle it, the text first.
+    // A table that answers both "AUDIOX" and "X" as selected: a spoken-text line from
+    // "X" then passes the text test as well, and both handle it, the text first. The
+    // dispatcher does not stop at the first test a line passes.
     settings_.atis_audio = true;
-    selected_ = "AUDIOX";
+    selected_ = {"AUDIOX", "X"};
     logIn();
+    EXPECT_EQ(dispatch("#TMAUDIOX:ABC12:hello"),
+              (std::vector<std::string>{"text hello", "speech hello"}));
+    // With one selected station, as the real table has, only one of them does.
+    selected_ = {"AUDIOX"};
     EXPECT_EQ(dispatch("#TMAUDIOX:ABC12:hello"), std::vector<std::string>{"text hello"});
-    selected_ = "X";
+    selected_ = {"X"};
     EXPECT_EQ(dispatch("#TMAUDIOX:ABC12:hello"), std::vector<std::string>{"speech hello"});
 }
 
