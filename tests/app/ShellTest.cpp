@@ -479,45 +479,67 @@ TEST(SingleInstanceTest, LockThatCannotBeCreatedLetsTheProgramRun) {
     EXPECT_TRUE(instance.IsFirst());
 }
 
+// The real program in a folder of its own: a copy of the executable, a simulator folder,
+// a configuration, and a private runtime folder (Qt refuses one open to others, and the
+// single-instance lock lives there). `sim_folder` is the stand-in simulator's folder, or
+// empty for the default under the runtime folder.
+class ProgramProcessFolder {
+public:
+    explicit ProgramProcessFolder(const QString& sim_folder = {}) {
+        QDir(dir_.path()).mkpath("sim");
+        QFile(QDir(dir_.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
+        std::ofstream(ini().toStdString())
+            << "[FSX]\nDIR=" << QDir(dir_.path()).filePath("sim").toStdString()
+            << "/\n[envoi]\navion=1000\n";
+        copied_ = QFile::copy(TAVORO_CLIENT_PATH, program());
+        QDir().mkpath(runtime());
+        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env_ = QProcessEnvironment::systemEnvironment();
+        env_.insert("XDG_RUNTIME_DIR", runtime());
+        env_.insert("QT_QPA_PLATFORM", "offscreen");
+        if (sim_folder.isEmpty()) {
+            env_.remove("TAVORO_SIM_DIR");
+        } else {
+            env_.insert("TAVORO_SIM_DIR", sim_folder);
+        }
+    }
+
+    bool copied() const { return copied_; }
+    QString program() const { return QDir(dir_.path()).filePath("tavoro"); }
+    QString runtime() const { return QDir(dir_.path()).filePath("runtime"); }
+    QString ini() const { return QDir(dir_.path()).filePath("corvanta.ini"); }
+
+    bool Start(QProcess& process) const {
+        process.setProcessEnvironment(env_);
+        process.setWorkingDirectory(dir_.path());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program(), {});
+        return process.waitForStarted(30000);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcessEnvironment env_;
+    bool copied_ = false;
+};
+
 // The real program, started twice for one user: the second ends at once and silently;
 // after the first dies without cleaning up, the next start runs.
 TEST(SingleInstanceProcessTest, SecondStartEndsSilentlyAndACrashBlocksNothing) {
-    QTemporaryDir dir;
-    QString program = QDir(dir.path()).filePath("tavoro");
-    ASSERT_TRUE(QFile::copy(TAVORO_CLIENT_PATH, program));
-    QDir(dir.path()).mkpath("sim");
-    QFile(QDir(dir.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
-    {
-        std::ofstream ini(QDir(dir.path()).filePath("corvanta.ini").toStdString());
-        ini << "[FSX]\nDIR=" << QDir(dir.path()).filePath("sim").toStdString()
-            << "/\n[envoi]\navion=1000\n";
-    }
-    QString runtime = QDir(dir.path()).filePath("runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime);
-    env.remove("TAVORO_SIM_DIR");  // the simulator is looked for under the runtime folder
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-
-    auto start = [&](QProcess& process) {
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(dir.path());
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, {});
-        return process.waitForStarted(30000);
-    };
+    ProgramProcessFolder folder;
+    ASSERT_TRUE(folder.copied());
+    const QString runtime = folder.runtime();
     auto holder = [&] {
         QFile lock(QDir(runtime).filePath("MonMutexcorvanta2.lock"));
         return lock.open(QIODevice::ReadOnly) ? lock.readAll().trimmed().toLongLong() : 0;
     };
 
     QProcess first;
-    ASSERT_TRUE(start(first));
+    ASSERT_TRUE(folder.Start(first));
     ASSERT_TRUE(WaitUntil([&] { return holder() == first.processId(); }));
 
     QProcess second;
-    ASSERT_TRUE(start(second));
+    ASSERT_TRUE(folder.Start(second));
     ASSERT_TRUE(second.waitForFinished(30000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
@@ -527,7 +549,7 @@ TEST(SingleInstanceProcessTest, SecondStartEndsSilentlyAndACrashBlocksNothing) {
     first.kill();  // no clean-up of any kind
     ASSERT_TRUE(first.waitForFinished(30000));
     QProcess third;
-    ASSERT_TRUE(start(third));
+    ASSERT_TRUE(folder.Start(third));
     EXPECT_TRUE(WaitUntil([&] { return holder() == third.processId(); }));
     EXPECT_EQ(third.state(), QProcess::Running);
     third.kill();
@@ -539,31 +561,11 @@ TEST(SingleInstanceProcessTest, SecondStartEndsSilentlyAndACrashBlocksNothing) {
 TEST(ProgramEndTest, TerminationRunsTheCloseStep) {
     test::SimHostProcess host;
     ASSERT_TRUE(host.started());
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath("sim");
-    QFile(QDir(dir.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
-    const QString ini_path = QDir(dir.path()).filePath("corvanta.ini");
-    {
-        std::ofstream ini(ini_path.toStdString());
-        ini << "[FSX]\nDIR=" << QDir(dir.path()).filePath("sim").toStdString()
-            << "/\n[envoi]\navion=1000\n";
-    }
-    QString program = QDir(dir.path()).filePath("tavoro");
-    ASSERT_TRUE(QFile::copy(TAVORO_CLIENT_PATH, program));
-    // A private runtime folder of its own: Qt refuses one open to others, and the
-    // single-instance lock lives there.
-    QString runtime = QDir(dir.path()).filePath("runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime);
-    env.insert("TAVORO_SIM_DIR", host.folder());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    ProgramProcessFolder folder(host.folder());
+    ASSERT_TRUE(folder.copied());
+    const QString ini_path = folder.ini();
     QProcess client;
-    client.setProcessEnvironment(env);
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(program, {});
-    ASSERT_TRUE(client.waitForStarted(30000));
+    ASSERT_TRUE(folder.Start(client));
 
     auto mappings = [&] { return QDir(host.folder()).entryList({"FsasmLib*"}, QDir::Files); };
     ASSERT_TRUE(WaitUntil(
@@ -585,26 +587,10 @@ TEST(ProgramEndTest, TerminationRunsTheCloseStep) {
 TEST(ProgramEndTest, TerminationDuringStartUpRunsTheCloseStep) {
     test::SimHostProcess host;
     ASSERT_TRUE(host.started());
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath("sim");
-    QFile(QDir(dir.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
-    std::ofstream(QDir(dir.path()).filePath("corvanta.ini").toStdString())
-        << "[FSX]\nDIR=" << QDir(dir.path()).filePath("sim").toStdString()
-        << "/\n[envoi]\navion=1000\n";
-    QString program = QDir(dir.path()).filePath("tavoro");
-    ASSERT_TRUE(QFile::copy(TAVORO_CLIENT_PATH, program));
-    QString runtime = QDir(dir.path()).filePath("runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime);
-    env.insert("TAVORO_SIM_DIR", host.folder());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    ProgramProcessFolder program(host.folder());
+    ASSERT_TRUE(program.copied());
     QProcess client;
-    client.setProcessEnvironment(env);
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(program, {});
-    ASSERT_TRUE(client.waitForStarted(30000));
+    ASSERT_TRUE(program.Start(client));
 
     // Watched without the event loop, so the signal leaves the moment the block exists.
     QDir folder(host.folder());
