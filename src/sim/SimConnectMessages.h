@@ -22,6 +22,22 @@ enum SimRecvId : std::uint32_t {
     kSimRecvAssignedObjectId = 12,
 };
 
+// Exception codes, as the library numbers them: those the client looks at (the weather
+// calls provoke 14 and 15) and those the stand-in simulator reports.
+enum SimExceptionCode : std::uint32_t {
+    kSimExceptionError = 1,
+    kSimExceptionSizeMismatch = 2,
+    kSimExceptionUnrecognizedId = 3,
+    kSimExceptionNameUnrecognized = 7,
+    kSimExceptionEventIdDuplicate = 9,
+    kSimExceptionTooManyObjects = 11,
+    kSimExceptionInvalidMetar = 14,
+    kSimExceptionNoObservation = 15,
+    kSimExceptionInvalidDataType = 18,
+    kSimExceptionDataError = 20,
+    kSimExceptionCreateObjectFailed = 22,
+};
+
 // The version word the stand-in puts in each header; the client never looks at it.
 constexpr std::uint32_t kSimRecvVersion = 4;
 

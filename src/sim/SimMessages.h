@@ -43,10 +43,6 @@ constexpr std::uint32_t kMenuData = 12345;
 constexpr std::uint32_t kGroup = 0;
 }  // namespace sim_ids
 
-// Exception codes the weather calls provoke.
-constexpr std::uint32_t kSimExceptionInvalidMetar = 14;
-constexpr std::uint32_t kSimExceptionNoObservation = 15;
-
 // Handles one message of the simulator's dispatch: `message` holds `size` bytes in the
 // library's layout. Reads nothing past `size`; a message too short for its kind is
 // ignored.

@@ -16,20 +16,6 @@
 namespace tavoro::simhost {
 namespace {
 
-// The library's exception codes that the stand-in reports.
-enum SimException : std::uint32_t {
-    kExceptionError = 1,
-    kExceptionSizeMismatch = 2,
-    kExceptionUnrecognizedId = 3,
-    kExceptionNameUnrecognized = 7,
-    kExceptionEventIdDuplicate = 9,
-    kExceptionTooManyObjects = 11,
-    kExceptionWeatherInvalidMetar = 14,
-    kExceptionWeatherUnableToGetObservation = 15,
-    kExceptionInvalidDataType = 18,
-    kExceptionDataError = 20,
-    kExceptionCreateObjectFailed = 22,
-};
 // "No particular argument", as the library writes it.
 constexpr std::uint32_t kUnknownIndex = 0;
 
@@ -325,10 +311,10 @@ private:
         }
         // Menu events share one space: a pick must name exactly one item.
         if (findMenu(event_id) != connection_.menu.end()) {
-            return exception(kExceptionEventIdDuplicate, 2);
+            return exception(kSimExceptionEventIdDuplicate, 2);
         }
         if (!record()) {
-            return exception(kExceptionError, kUnknownIndex);
+            return exception(kSimExceptionError, kUnknownIndex);
         }
         connection_.menu.push_back(SimMenuItem{event_id, kSimUnused, text, data});
         server_.publish();
@@ -342,13 +328,13 @@ private:
             return std::nullopt;
         }
         if (!isTopItem(parent)) {
-            return exception(kExceptionUnrecognizedId, 1);
+            return exception(kSimExceptionUnrecognizedId, 1);
         }
         if (findMenu(sub_event) != connection_.menu.end()) {
-            return exception(kExceptionEventIdDuplicate, 3);
+            return exception(kSimExceptionEventIdDuplicate, 3);
         }
         if (!record()) {
-            return exception(kExceptionError, kUnknownIndex);
+            return exception(kSimExceptionError, kUnknownIndex);
         }
         connection_.menu.push_back(SimMenuItem{sub_event, parent, text, data});
         server_.publish();
@@ -361,11 +347,11 @@ private:
             return std::nullopt;
         }
         if (!isTopItem(parent)) {
-            return exception(kExceptionUnrecognizedId, 1);
+            return exception(kSimExceptionUnrecognizedId, 1);
         }
         auto item = findMenu(sub_event);
         if (item == connection_.menu.end() || item->parent_event != parent) {
-            return exception(kExceptionUnrecognizedId, 2);
+            return exception(kSimExceptionUnrecognizedId, 2);
         }
         connection_.menu.erase(item);
         server_.publish();
@@ -378,7 +364,7 @@ private:
             return std::nullopt;
         }
         if (!isTopItem(event_id)) {
-            return exception(kExceptionUnrecognizedId, 1);
+            return exception(kSimExceptionUnrecognizedId, 1);
         }
         // The item's sub-items go with it.
         std::erase_if(connection_.menu, [&](const SimMenuItem& item) {
@@ -396,10 +382,10 @@ private:
             return std::nullopt;
         }
         if (name.empty()) {
-            return exception(kExceptionNameUnrecognized, 2);
+            return exception(kSimExceptionNameUnrecognized, 2);
         }
         if (!record()) {
-            return exception(kExceptionError, kUnknownIndex);
+            return exception(kSimExceptionError, kUnknownIndex);
         }
         session().definitions[define_id].push_back(SimDatum{name, units, type});
         return kSimOk;
@@ -412,13 +398,13 @@ private:
             return std::nullopt;
         }
         if (session().mapped_events.count(event_id) != 0) {
-            return exception(kExceptionEventIdDuplicate, 1);
+            return exception(kSimExceptionEventIdDuplicate, 1);
         }
         if (!isMappable(name)) {
-            return exception(kExceptionNameUnrecognized, 2);
+            return exception(kSimExceptionNameUnrecognized, 2);
         }
         if (!record()) {
-            return exception(kExceptionError, kUnknownIndex);
+            return exception(kSimExceptionError, kUnknownIndex);
         }
         session().mapped_events[event_id] = name;
         return kSimOk;
@@ -430,7 +416,7 @@ private:
             return std::nullopt;
         }
         if (!record()) {
-            return exception(kExceptionError, kUnknownIndex);
+            return exception(kSimExceptionError, kUnknownIndex);
         }
         session().notification_groups[group].push_back(SimGroupEvent{event_id, maskable != 0});
         return kSimOk;
@@ -442,7 +428,7 @@ private:
             return std::nullopt;
         }
         if (session().notification_groups.count(group) == 0) {
-            return exception(kExceptionUnrecognizedId, 1);
+            return exception(kSimExceptionUnrecognizedId, 1);
         }
         session().group_priorities[group] = priority;
         return kSimOk;
@@ -455,13 +441,13 @@ private:
             return std::nullopt;
         }
         if (name != kObjectAdded && name != kObjectRemoved) {
-            return exception(kExceptionNameUnrecognized, 2);
+            return exception(kSimExceptionNameUnrecognized, 2);
         }
         if (session().system_events.count(event_id) != 0) {
-            return exception(kExceptionEventIdDuplicate, 1);
+            return exception(kSimExceptionEventIdDuplicate, 1);
         }
         if (!record()) {
-            return exception(kExceptionError, kUnknownIndex);
+            return exception(kSimExceptionError, kUnknownIndex);
         }
         session().system_events[event_id] = name;
         return kSimOk;
@@ -476,16 +462,16 @@ private:
         }
         auto definition = session().definitions.find(define_id);
         if (definition == session().definitions.end()) {
-            return exception(kExceptionUnrecognizedId, 2);
+            return exception(kSimExceptionUnrecognizedId, 2);
         }
         std::vector<float> values;
         for (const SimDatum& datum : definition->second) {
             const std::optional<std::size_t> engine = failedEngine(datum.name);
             if (!engine) {
-                return exception(kExceptionNameUnrecognized, 2);
+                return exception(kSimExceptionNameUnrecognized, 2);
             }
             if (datum.type != kSimDataFloat32) {
-                return exception(kExceptionInvalidDataType, 2);
+                return exception(kSimExceptionInvalidDataType, 2);
             }
             values.push_back(state_.failures[*engine] ? 1.0f : 0.0f);
         }
@@ -503,22 +489,22 @@ private:
         }
         auto definition = session().definitions.find(define_id);
         if (definition == session().definitions.end()) {
-            return exception(kExceptionUnrecognizedId, 1);
+            return exception(kSimExceptionUnrecognizedId, 1);
         }
         SimAiObject* object = liveObject(object_id);
         if (object == nullptr) {
-            return exception(kExceptionUnrecognizedId, 2);
+            return exception(kSimExceptionUnrecognizedId, 2);
         }
         const std::vector<SimDatum>& datums = definition->second;
         if (datums.size() != 1 || datums[0].name != kWaypointDatum ||
             datums[0].type != kSimDataWaypoint) {
-            return exception(kExceptionSizeMismatch, 1);
+            return exception(kSimExceptionSizeMismatch, 1);
         }
         if (unit_size != sizeof(AiWaypoint)) {
-            return exception(kExceptionSizeMismatch, 5);
+            return exception(kSimExceptionSizeMismatch, 5);
         }
         if (block.size() != std::uint64_t{count} * sizeof(AiWaypoint)) {
-            return exception(kExceptionSizeMismatch, 4);
+            return exception(kSimExceptionSizeMismatch, 4);
         }
         // The block is the library's packed layout, which AiWaypoint is.
         std::vector<AiWaypoint> waypoints(count);
@@ -536,11 +522,11 @@ private:
         }
         auto mapped = session().mapped_events.find(event_id);
         if (mapped == session().mapped_events.end()) {
-            return exception(kExceptionUnrecognizedId, 2);
+            return exception(kSimExceptionUnrecognizedId, 2);
         }
         // Only the user aircraft has systems in the stand-in.
         if (object_id != kSimUserObject) {
-            return exception(kExceptionUnrecognizedId, 1);
+            return exception(kSimExceptionUnrecognizedId, 1);
         }
         const std::string& name = mapped->second;
         if (std::optional<std::size_t> failure = failureIndex(name)) {
@@ -551,13 +537,13 @@ private:
         const double before = clock.zulu_seconds;
         if (name == "ZULU_HOURS_SET") {
             if (data > 23) {
-                return exception(kExceptionDataError, 3);
+                return exception(kSimExceptionDataError, 3);
             }
             state_.zulu_set.hours = data;
             clock.zulu_seconds = data * 3600.0 + std::fmod(before, 3600.0);
         } else if (name == "ZULU_MINUTES_SET") {
             if (data > 59) {
-                return exception(kExceptionDataError, 3);
+                return exception(kSimExceptionDataError, 3);
             }
             state_.zulu_set.minutes = data;
             clock.zulu_seconds =
@@ -565,7 +551,7 @@ private:
         } else {
             // The day of the year.
             if (data < 1 || data > 366) {
-                return exception(kExceptionDataError, 3);
+                return exception(kSimExceptionDataError, 3);
             }
             state_.zulu_set.day = data;
         }
@@ -584,10 +570,10 @@ private:
             return std::nullopt;
         }
         if (title.empty()) {
-            return exception(kExceptionCreateObjectFailed, 1);
+            return exception(kSimExceptionCreateObjectFailed, 1);
         }
         if (state_.ai_objects.size() >= kMaxObjects) {
-            return exception(kExceptionTooManyObjects, kUnknownIndex);
+            return exception(kSimExceptionTooManyObjects, kUnknownIndex);
         }
         SimAiObject object;
         object.object_id = server_.next_object_id_++;
@@ -607,7 +593,7 @@ private:
         }
         SimAiObject* object = liveObject(object_id);
         if (object == nullptr) {
-            return exception(kExceptionUnrecognizedId, 1);
+            return exception(kSimExceptionUnrecognizedId, 1);
         }
         object->removed = true;
         server_.notifyObject(kObjectRemoved, *object);
@@ -617,7 +603,7 @@ private:
     // One weather everywhere: every station, position and altitude observes the same.
     std::optional<SimResult> observe(std::uint32_t request) {
         if (!state_.weather.metar) {
-            return exception(kExceptionWeatherUnableToGetObservation, 2);
+            return exception(kSimExceptionNoObservation, 2);
         }
         server_.sendMessage(connection_, MakeSimWeatherObservation(request, *state_.weather.metar));
         return kSimOk;
@@ -630,10 +616,10 @@ private:
             return std::nullopt;
         }
         if (!LooksLikeObservation(metar)) {
-            return exception(kExceptionWeatherInvalidMetar, 2);
+            return exception(kSimExceptionInvalidMetar, 2);
         }
         if (!record()) {
-            return exception(kExceptionError, kUnknownIndex);
+            return exception(kSimExceptionError, kUnknownIndex);
         }
         // The simulator now reports the weather it was given.
         state_.weather.injected.push_back(metar);
