@@ -13,11 +13,11 @@
 #include <fstream>
 #include <memory>
 
-#include "AtcListBox.h"
-#include "AtcStations.h"
-#include "Dispatcher.h"
-#include "ReceiveQueue.h"
-#include "ServerLink.h"
+#include "atc/AtcListBox.h"
+#include "atc/AtcStations.h"
+#include "atc/Dispatcher.h"
+#include "atc/ReceiveQueue.h"
+#include "atc/ServerLink.h"
 
 namespace tavoro {
 namespace {

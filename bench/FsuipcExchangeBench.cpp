@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "FsuipcClient.h"
-#include "LocalFsuipcTransport.h"
+#include "platform/linux/LocalFsuipcTransport.h"
+#include "sim/FsuipcClient.h"
 
 extern char** environ;
 

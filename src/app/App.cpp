@@ -1,12 +1,12 @@
-#include "App.h"
+#include "app/App.h"
 
 #include <QDir>
 
-#include "AtcListBox.h"
-#include "TForm1.h"
-#include "TForm_edit.h"
-#include "TForm_objet.h"
-#include "Text.h"
+#include "app/TForm1.h"
+#include "atc/AtcListBox.h"
+#include "core/Text.h"
+#include "flightplan/TForm_edit.h"
+#include "sim/TForm_objet.h"
 
 namespace tavoro {
 
@@ -64,7 +64,9 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
     connect(&link_, &ServerLink::receiveTickDone, atc_list_.get(), &AtcListBox::Flush);
     connect(form1_.get(), &TForm1::atcListShown, atc_list_.get(), &AtcListBox::listeATC1Click);
     connect(form1_->Timer1, &QTimer::timeout, this, [this] {
-        if (auto failure = RelayAtisLine(stations_, fsuipc_)) {
+        if (auto failure = RelayAtisLine(stations_, [this](std::string_view text) {
+                return ShowTextInSimulator(fsuipc_, text);
+            })) {
             form1_->SetStatusText(0, ToDisplay(*failure));
         }
     });

@@ -4,21 +4,21 @@
 #include <QString>
 #include <memory>
 
-#include "AiObjects.h"
-#include "Aircraft.h"
-#include "AtcSpeech.h"
-#include "AtcStations.h"
-#include "Dispatcher.h"
-#include "FsuipcClient.h"
-#include "IniFile.h"
-#include "PositionReports.h"
-#include "ServerLink.h"
-#include "Settings.h"
-#include "SimCommands.h"
-#include "SimConnect.h"
-#include "SimulatorLink.h"
-#include "SimulatorPlatform.h"
-#include "SpeechEngine.h"
+#include "atc/AtcSpeech.h"
+#include "atc/AtcStations.h"
+#include "atc/Dispatcher.h"
+#include "atc/PositionReports.h"
+#include "atc/ServerLink.h"
+#include "atc/SpeechEngine.h"
+#include "core/Aircraft.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
+#include "platform/SimulatorPlatform.h"
+#include "sim/AiObjects.h"
+#include "sim/FsuipcClient.h"
+#include "sim/SimCommands.h"
+#include "sim/SimConnectClient.h"
+#include "sim/SimulatorLink.h"
 
 namespace tavoro {
 
@@ -77,7 +77,7 @@ private:
     FailureState failure_state_{};
     SimulatorPlatform simulator_;
     FsuipcClient fsuipc_;
-    SimConnect simconnect_;
+    SimConnectClient simconnect_;
     SimulatorLink sim_link_;
     SimCommands sim_commands_;
     AiObjects ai_objects_;

@@ -1,4 +1,4 @@
-#include "SimulatorFolder.h"
+#include "app/SimulatorFolder.h"
 
 #include <QDir>
 #include <QFileInfo>

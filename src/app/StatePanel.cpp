@@ -1,4 +1,4 @@
-#include "StatePanel.h"
+#include "app/StatePanel.h"
 
 #include <QHBoxLayout>
 #include <QMouseEvent>

@@ -3,7 +3,7 @@
 #include <QFrame>
 #include <QLabel>
 
-#include "Palette.h"
+#include "core/Palette.h"
 
 namespace tavoro {
 

@@ -1,4 +1,4 @@
-#include "TForm1.h"
+#include "app/TForm1.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -8,9 +8,9 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "AircraftConversion.h"
-#include "SimulatorFolder.h"
-#include "Text.h"
+#include "app/SimulatorFolder.h"
+#include "core/Text.h"
+#include "sim/AircraftConversion.h"
 
 namespace tavoro {
 namespace {

@@ -11,11 +11,11 @@
 #include <array>
 #include <functional>
 
-#include "PositionReports.h"
-#include "ServerLink.h"
-#include "Settings.h"
-#include "SimulatorLink.h"
-#include "StatePanel.h"
+#include "app/StatePanel.h"
+#include "atc/PositionReports.h"
+#include "atc/ServerLink.h"
+#include "core/Settings.h"
+#include "sim/SimulatorLink.h"
 
 namespace tavoro {
 

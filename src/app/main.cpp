@@ -7,9 +7,9 @@
 #include <csignal>
 #include <memory>
 
-#include "App.h"
-#include "SingleInstance.h"
-#include "TForm1.h"
+#include "app/App.h"
+#include "app/SingleInstance.h"
+#include "app/TForm1.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "AtcListBox.h"
+#include "atc/AtcListBox.h"
 
 #include <QFont>
 #include <QStringList>
 
-#include "Text.h"
+#include "core/Text.h"
 
 namespace tavoro {
 

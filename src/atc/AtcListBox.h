@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "AtcStations.h"
+#include "atc/AtcStations.h"
 
 namespace tavoro {
 

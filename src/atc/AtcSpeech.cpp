@@ -1,8 +1,8 @@
-#include "AtcSpeech.h"
+#include "atc/AtcSpeech.h"
 
 #include <exception>
 
-#include "Text.h"
+#include "core/Text.h"
 
 namespace tavoro {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "Dispatcher.h"
-#include "SpeechEngine.h"
+#include "atc/Dispatcher.h"
+#include "atc/SpeechEngine.h"
 
 namespace tavoro {
 

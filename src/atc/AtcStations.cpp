@@ -1,12 +1,12 @@
-#include "AtcStations.h"
+#include "atc/AtcStations.h"
 
 #include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "Numbers.h"
-#include "Settings.h"
+#include "core/Numbers.h"
+#include "core/Settings.h"
 
 namespace tavoro {
 namespace {
@@ -326,13 +326,13 @@ std::string AtcStations::stationLine(std::size_t slot) const {
            std::to_string(distance) + "nm (" + visual_range + "nm)";
 }
 
-std::optional<std::string> RelayAtisLine(AtcStations& stations, FsuipcClient& fsuipc) {
+std::optional<std::string> RelayAtisLine(AtcStations& stations, const ShowInSimulator& show) {
     std::optional<std::string> line = stations.TakeRelayLine();
     if (!line) {
         return std::nullopt;
     }
     // The line leaves the list whether or not it could be shown: one line every tick.
-    return ShowTextInSimulator(fsuipc, *line);
+    return show(*line);
 }
 
 }  // namespace tavoro

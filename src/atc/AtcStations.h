@@ -10,11 +10,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Aircraft.h"
-#include "Dispatcher.h"
-#include "FsuipcClient.h"
-#include "IniFile.h"
-#include "Protocol.h"
+#include "atc/Dispatcher.h"
+#include "atc/Protocol.h"
+#include "core/Aircraft.h"
+#include "core/IniFile.h"
 
 namespace tavoro {
 
@@ -159,8 +158,11 @@ private:
     std::vector<std::size_t> kept_slots_;
 };
 
+// Shows one text in the simulator; returns the failure's text, or nothing when it was shown.
+using ShowInSimulator = std::function<std::optional<std::string>(std::string_view text)>;
+
 // Timer1's step: shows the selected station's oldest ATIS text in the simulator. Returns
 // the text for status panel 0 when that failed.
-std::optional<std::string> RelayAtisLine(AtcStations& stations, FsuipcClient& fsuipc);
+std::optional<std::string> RelayAtisLine(AtcStations& stations, const ShowInSimulator& show);
 
 }  // namespace tavoro

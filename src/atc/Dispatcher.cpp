@@ -1,7 +1,7 @@
-#include "Dispatcher.h"
+#include "atc/Dispatcher.h"
 
-#include "ServerLink.h"
-#include "Text.h"
+#include "atc/ServerLink.h"
+#include "core/Text.h"
 
 namespace tavoro {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "Aircraft.h"
-#include "Protocol.h"
-#include "Settings.h"
+#include "atc/Protocol.h"
+#include "core/Aircraft.h"
+#include "core/Settings.h"
 
 namespace tavoro {
 

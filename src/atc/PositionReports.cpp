@@ -1,6 +1,6 @@
-#include "PositionReports.h"
+#include "atc/PositionReports.h"
 
-#include "ServerLink.h"
+#include "atc/ServerLink.h"
 
 namespace tavoro {
 

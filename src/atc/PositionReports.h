@@ -3,9 +3,9 @@
 #include <QObject>
 #include <QString>
 
-#include "Aircraft.h"
-#include "Palette.h"
-#include "Protocol.h"
+#include "atc/Protocol.h"
+#include "core/Aircraft.h"
+#include "core/Palette.h"
 
 namespace tavoro {
 

@@ -1,4 +1,4 @@
-#include "ReceiveQueue.h"
+#include "atc/ReceiveQueue.h"
 
 namespace tavoro {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "Protocol.h"
+#include "atc/Protocol.h"
 
 namespace tavoro {
 

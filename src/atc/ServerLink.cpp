@@ -1,9 +1,9 @@
-#include "ServerLink.h"
+#include "atc/ServerLink.h"
 
 #include <QHostInfo>
 
-#include "Numbers.h"
-#include "Text.h"
+#include "core/Numbers.h"
+#include "core/Text.h"
 
 namespace tavoro {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "Aircraft.h"
-#include "Palette.h"
-#include "ReceiveQueue.h"
-#include "Settings.h"
+#include "atc/ReceiveQueue.h"
+#include "core/Aircraft.h"
+#include "core/Palette.h"
+#include "core/Settings.h"
 
 namespace tavoro {
 

@@ -1,4 +1,4 @@
-#include "SpeechEngine.h"
+#include "atc/SpeechEngine.h"
 
 #include <QTextToSpeech>
 

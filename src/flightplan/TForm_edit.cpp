@@ -1,4 +1,4 @@
-#include "TForm_edit.h"
+#include "flightplan/TForm_edit.h"
 
 namespace tavoro {
 

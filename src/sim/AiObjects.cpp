@@ -1,11 +1,11 @@
-#include "AiObjects.h"
+#include "sim/AiObjects.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#include "Numbers.h"
-#include "SimMessages.h"
+#include "core/Numbers.h"
+#include "sim/SimMessages.h"
 
 namespace tavoro {
 namespace {
@@ -13,22 +13,15 @@ namespace {
 // A route is handed over while the zulu clock is less than this far from its start.
 constexpr std::int64_t kStartWindowSeconds = 2;
 
-// The house rule for received lines: a field the line does not have reads as the empty
-// text, so a short line is handled as if its missing fields were sent empty.
-const std::string& field(const AiObjects::Fields& fields, std::size_t index) {
-    static const std::string empty;
-    return index < fields.size() ? fields[index] : empty;
-}
-
 // A decimal field that is missing or not a number stands for 0, the value every position
 // and speed of a new record starts from; the command still goes through.
-double decimal(const AiObjects::Fields& fields, std::size_t index) {
-    return ParseDecimalNumber(field(fields, index)).value_or(0.0);
+double decimal(const FieldList& fields, std::size_t index) {
+    return ParseDecimalNumber(Field(fields, index)).value_or(0.0);
 }
 
 // Whole-number fields raise ConversionError, which ends the line.
-int whole(const AiObjects::Fields& fields, std::size_t index) {
-    return ParseWholeNumber(field(fields, index));
+int whole(const FieldList& fields, std::size_t index) {
+    return ParseWholeNumber(Field(fields, index));
 }
 
 }  // namespace
@@ -37,7 +30,7 @@ std::string AiObject::TitleText() const {
     return std::string(title.begin(), std::find(title.begin(), title.end(), '\0'));
 }
 
-AiObjects::AiObjects(SimConnect& simconnect, const AircraftState& aircraft, Log log)
+AiObjects::AiObjects(SimConnectClient& simconnect, const AircraftState& aircraft, Log log)
     : simconnect_(simconnect), aircraft_(aircraft), log_(std::move(log)) {}
 
 void AiObjects::log(const std::string& line) const {
@@ -68,11 +61,11 @@ std::size_t AiObjects::takeSlot() {
     return ai_objects_.size() - 1;
 }
 
-void AiObjects::Create(const Fields& fields) {
-    const std::string& send_id = field(fields, 2);
+void AiObjects::Create(const FieldList& fields) {
+    const std::string& send_id = Field(fields, 2);
     // A longer title is cut: the holder keeps 255 characters and its terminating zero.
     std::array<char, AiObject::kTitleSize> title{};
-    const std::string& title_text = field(fields, 3);
+    const std::string& title_text = Field(fields, 3);
     std::memcpy(title.data(), title_text.data(),
                 std::min(title_text.size(), AiObject::kTitleSize - 1));
 
@@ -106,7 +99,7 @@ void AiObjects::Create(const Fields& fields) {
     log("objet" + std::to_string(slot) + " sendid:" + send_id);
 }
 
-void AiObjects::Route(const Fields& fields) {
+void AiObjects::Route(const FieldList& fields) {
     AiWaypoint waypoint;
     waypoint.latitude = decimal(fields, 3);
     waypoint.longitude = decimal(fields, 4);
@@ -114,21 +107,21 @@ void AiObjects::Route(const Fields& fields) {
     waypoint.flags = static_cast<std::uint32_t>(whole(fields, 6));
     waypoint.speed_kt = decimal(fields, 7);
     waypoint.throttle_percent = 0;
-    if (AiObject* object = findObject(field(fields, 2))) {
+    if (AiObject* object = findObject(Field(fields, 2))) {
         object->waypoints.push_back(waypoint);
     }
 }
 
-void AiObjects::Start(const Fields& fields) {
+void AiObjects::Start(const FieldList& fields) {
     const int start = whole(fields, 3);
-    if (AiObject* object = findObject(field(fields, 2))) {
+    if (AiObject* object = findObject(Field(fields, 2))) {
         object->start_time = start;
         object->route_complete = true;
     }
 }
 
-void AiObjects::Remove(const Fields& fields) {
-    AiObject* object = findObject(field(fields, 2));
+void AiObjects::Remove(const FieldList& fields) {
+    AiObject* object = findObject(Field(fields, 2));
     if (object == nullptr) {
         return;
     }

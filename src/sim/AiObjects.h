@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "Aircraft.h"
-#include "SimConnect.h"
+#include "core/Aircraft.h"
+#include "core/Fields.h"
+#include "sim/SimConnectClient.h"
 
 namespace tavoro {
 
@@ -50,20 +51,19 @@ struct AiObject {
 // done; an empty or unreadable decimal field stands for 0.
 class AiObjects {
 public:
-    using Fields = std::vector<std::string>;
     using Log = std::function<void(const std::string& line)>;
 
-    AiObjects(SimConnect& simconnect, const AircraftState& aircraft, Log log);
+    AiObjects(SimConnectClient& simconnect, const AircraftState& aircraft, Log log);
 
     // "CREATE": asks the simulator for the object, and only once it accepted, takes a slot.
-    void Create(const Fields& fields);
+    void Create(const FieldList& fields);
     // "ROUTE": one more waypoint for the object.
-    void Route(const Fields& fields);
+    void Route(const FieldList& fields);
     // "START": the route is complete and goes to the simulator at the given second.
-    void Start(const Fields& fields);
+    void Start(const FieldList& fields);
     // "REMOVE": asks the simulator to remove the object; its slot is freed when the
     // simulator reports the removal.
-    void Remove(const Fields& fields);
+    void Remove(const FieldList& fields);
 
     // The simulator's answer to a creation: the id of the object created last.
     void ObjectIdAssigned(std::uint32_t object_id);
@@ -86,7 +86,7 @@ private:
     std::size_t takeSlot();
     void log(const std::string& line) const;
 
-    SimConnect& simconnect_;
+    SimConnectClient& simconnect_;
     const AircraftState& aircraft_;
     Log log_;
     std::vector<AiObject> ai_objects_;  // never shrinks: a slot index names its object

@@ -1,4 +1,4 @@
-#include "AircraftConversion.h"
+#include "sim/AircraftConversion.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Aircraft.h"
+#include "core/Aircraft.h"
 
 namespace tavoro {
 

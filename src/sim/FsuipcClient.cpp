@@ -1,4 +1,4 @@
-#include "FsuipcClient.h"
+#include "sim/FsuipcClient.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FsuipcTransport.h"
+#include "platform/FsuipcTransport.h"
 
 namespace tavoro {
 

@@ -1,10 +1,10 @@
-#include "SimCommands.h"
+#include "sim/SimCommands.h"
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 
-#include "Numbers.h"
+#include "core/Numbers.h"
 
 namespace tavoro {
 namespace {
@@ -20,7 +20,7 @@ constexpr std::int64_t kZuluToleranceSeconds = 2;
 
 }  // namespace
 
-SimCommands::SimCommands(SimConnect& simconnect, const AircraftState& aircraft,
+SimCommands::SimCommands(SimConnectClient& simconnect, const AircraftState& aircraft,
                          FailureState& failure_state, Log log)
     : simconnect_(simconnect),
       aircraft_(aircraft),

@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "Aircraft.h"
-#include "SimConnect.h"
+#include "core/Aircraft.h"
+#include "sim/SimConnectClient.h"
 
 namespace tavoro {
 
@@ -20,8 +20,8 @@ public:
 
     // `failure_state` is the table the position reports carry; `log` writes one line to
     // the simulator log.
-    SimCommands(SimConnect& simconnect, const AircraftState& aircraft, FailureState& failure_state,
-                Log log);
+    SimCommands(SimConnectClient& simconnect, const AircraftState& aircraft,
+                FailureState& failure_state, Log log);
 
     // Sends the client event of failure `number` (0 to 9) with data 0. Returns `number`
     // when the simulator took the event, -1 when it did not or the number has no failure.
@@ -41,7 +41,7 @@ public:
 private:
     SimResult transmit(std::uint32_t event_id, std::uint32_t data);
 
-    SimConnect& simconnect_;
+    SimConnectClient& simconnect_;
     const AircraftState& aircraft_;
     FailureState& failure_state_;
     Log log_;

@@ -1,10 +1,10 @@
-#include "SimMessages.h"
+#include "sim/SimMessages.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "SimConnect.h"
-#include "SimConnectMessages.h"
+#include "platform/SimConnectMessages.h"
+#include "sim/SimConnectClient.h"
 
 namespace tavoro {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "Aircraft.h"
+#include "core/Aircraft.h"
 
 namespace tavoro {
 

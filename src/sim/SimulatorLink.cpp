@@ -1,9 +1,9 @@
-#include "SimulatorLink.h"
+#include "sim/SimulatorLink.h"
 
 #include <array>
 #include <cstring>
 
-#include "AircraftConversion.h"
+#include "sim/AircraftConversion.h"
 
 namespace tavoro {
 namespace {
@@ -45,9 +45,9 @@ struct IdentityFields {
 
 }  // namespace
 
-SimulatorLink::SimulatorLink(FsuipcClient& fsuipc, SimConnect& simconnect, AircraftState& state,
-                             AircraftIdentity& identity, FailureState& failure_state,
-                             QObject* parent)
+SimulatorLink::SimulatorLink(FsuipcClient& fsuipc, SimConnectClient& simconnect,
+                             AircraftState& state, AircraftIdentity& identity,
+                             FailureState& failure_state, QObject* parent)
     : QObject(parent),
       fsuipc_(fsuipc),
       simconnect_(simconnect),

@@ -4,16 +4,16 @@
 #include <QString>
 #include <QTimer>
 
-#include "Aircraft.h"
-#include "FsuipcClient.h"
-#include "Palette.h"
-#include "SimConnect.h"
-#include "SimMessages.h"
+#include "core/Aircraft.h"
+#include "core/Palette.h"
+#include "sim/FsuipcClient.h"
+#include "sim/SimConnectClient.h"
+#include "sim/SimMessages.h"
 
 namespace tavoro {
 
 // The link to the simulator: FSUIPC, which is required and carries every aircraft value,
-// and SimConnect, which is optional and carries the menu, failures, clock, AI objects and
+// and SimConnectClient, which is optional and carries the menu, failures, clock, AI objects and
 // weather. Three timers of the main window run it: Timer3 waits until the simulator is
 // ready, Timer2 polls it every second, Timer1 relays texts while polling runs.
 //
@@ -32,7 +32,7 @@ public:
         QTimer* timer3 = nullptr;
     };
 
-    SimulatorLink(FsuipcClient& fsuipc, SimConnect& simconnect, AircraftState& state,
+    SimulatorLink(FsuipcClient& fsuipc, SimConnectClient& simconnect, AircraftState& state,
                   AircraftIdentity& identity, FailureState& failure_state,
                   QObject* parent = nullptr);
 
@@ -58,7 +58,7 @@ public:
     Bevel panelBevel() const { return bevel_; }
 
     FsuipcClient& fsuipc() { return fsuipc_; }
-    SimConnect& simconnect() { return simconnect_; }
+    SimConnectClient& simconnect() { return simconnect_; }
 
 signals:
     void panelChanged();
@@ -81,7 +81,7 @@ private:
     void dispatchSimConnect();
 
     FsuipcClient& fsuipc_;
-    SimConnect& simconnect_;
+    SimConnectClient& simconnect_;
     AircraftState& state_;
     AircraftIdentity& identity_;
     FailureState& failure_state_;

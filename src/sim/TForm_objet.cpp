@@ -1,8 +1,8 @@
-#include "TForm_objet.h"
+#include "sim/TForm_objet.h"
 
 #include <QResizeEvent>
 
-#include "Text.h"
+#include "core/Text.h"
 
 namespace tavoro {
 

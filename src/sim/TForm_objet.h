@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QWidget>
 
-#include "AiObjects.h"
+#include "sim/AiObjects.h"
 
 namespace tavoro {
 

@@ -18,16 +18,16 @@
 #include <iterator>
 #include <thread>
 
-#include "App.h"
-#include "AtcServerProcess.h"
-#include "EventLoop.h"
-#include "FakeSimulator.h"
-#include "ModalAnswerer.h"
-#include "SimHostProcess.h"
-#include "SingleInstance.h"
-#include "TForm1.h"
-#include "TForm_edit.h"
-#include "TForm_objet.h"
+#include "app/App.h"
+#include "app/SingleInstance.h"
+#include "app/TForm1.h"
+#include "flightplan/TForm_edit.h"
+#include "sim/TForm_objet.h"
+#include "support/AtcServerProcess.h"
+#include "support/EventLoop.h"
+#include "support/FakeSimulator.h"
+#include "support/ModalAnswerer.h"
+#include "support/SimHostProcess.h"
 
 namespace tavoro {
 namespace {
@@ -246,7 +246,7 @@ TEST_F(ShellTest, UnreadableIntervalStopsCreationAfterTheMessage) {
     test::FakeFsuipcServer server;
     test::FakeSimConnect library;
     FsuipcClient fsuipc(server);
-    SimConnect simconnect(library);
+    SimConnectClient simconnect(library);
     SimulatorLink sim_link(fsuipc, simconnect, state, identity, failures);
     auto context = [&] {
         return MainWindowContext{ini,   settings, tables,      link,       sim_link,

@@ -2,13 +2,13 @@
 
 #include <QJsonArray>
 
-#include "App.h"
-#include "AtcServerProcess.h"
-#include "EventLoop.h"
-#include "ModalAnswerer.h"
-#include "ProgramFolder.h"
-#include "SimHostProcess.h"
-#include "TForm1.h"
+#include "app/App.h"
+#include "app/TForm1.h"
+#include "support/AtcServerProcess.h"
+#include "support/EventLoop.h"
+#include "support/ModalAnswerer.h"
+#include "support/ProgramFolder.h"
+#include "support/SimHostProcess.h"
 
 namespace tavoro {
 namespace {

@@ -5,10 +5,10 @@
 #include <map>
 #include <random>
 
-#include "AtcListBox.h"
-#include "Numbers.h"
 #include "StationPipeline.h"
-#include "Text.h"
+#include "atc/AtcListBox.h"
+#include "core/Numbers.h"
+#include "core/Text.h"
 
 namespace tavoro {
 namespace {

@@ -3,10 +3,10 @@
 #include <QTimer>
 #include <stdexcept>
 
-#include "AtcSpeech.h"
-#include "EventLoop.h"
-#include "SpeechEngine.h"
 #include "StationPipeline.h"
+#include "atc/AtcSpeech.h"
+#include "atc/SpeechEngine.h"
+#include "support/EventLoop.h"
 
 namespace tavoro {
 namespace {

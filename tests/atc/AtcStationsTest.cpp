@@ -4,12 +4,12 @@
 #include <numbers>
 #include <ostream>
 
-#include "AtcServerProcess.h"
-#include "AtcStations.h"
-#include "EventLoop.h"
-#include "FakeSimulator.h"
-#include "FsuipcClient.h"
 #include "StationPipeline.h"
+#include "atc/AtcStations.h"
+#include "sim/FsuipcClient.h"
+#include "support/AtcServerProcess.h"
+#include "support/EventLoop.h"
+#include "support/FakeSimulator.h"
 
 namespace tavoro {
 namespace {
@@ -412,6 +412,10 @@ std::string shownText(test::FakeFsuipcServer& server) {
     return text;
 }
 
+ShowInSimulator showThrough(FsuipcClient& client) {
+    return [&client](std::string_view text) { return ShowTextInSimulator(client, text); };
+}
+
 TEST(AtisRelayTest, OneLineLeavesPerTickInArrivalOrder) {
     test::FakeFsuipcServer server;
     FsuipcClient client(server);
@@ -420,7 +424,7 @@ TEST(AtisRelayTest, OneLineLeavesPerTickInArrivalOrder) {
     pipe.Receive({"#AALFPG_TWR"});
     // Nothing selected: nothing to relay.
     const int sends = server.sends;
-    EXPECT_EQ(RelayAtisLine(pipe.stations, client), std::nullopt);
+    EXPECT_EQ(RelayAtisLine(pipe.stations, showThrough(client)), std::nullopt);
     EXPECT_EQ(server.sends, sends);
 
     pipe.stations.ListBox_ATCClick(0);
@@ -429,11 +433,11 @@ TEST(AtisRelayTest, OneLineLeavesPerTickInArrivalOrder) {
     EXPECT_EQ(pipe.stations.line_count(), 4u);
 
     for (const char* expected : {"one", "two", "three"}) {
-        EXPECT_EQ(RelayAtisLine(pipe.stations, client), std::nullopt);
+        EXPECT_EQ(RelayAtisLine(pipe.stations, showThrough(client)), std::nullopt);
         EXPECT_EQ(shownText(server), expected);
     }
     const int after = server.sends;
-    EXPECT_EQ(RelayAtisLine(pipe.stations, client), std::nullopt);
+    EXPECT_EQ(RelayAtisLine(pipe.stations, showThrough(client)), std::nullopt);
     EXPECT_EQ(server.sends, after);
 }
 
@@ -445,7 +449,7 @@ TEST(AtisRelayTest, AFailureIsReportedAndTheLineLeavesAnyway) {
     pipe.stations.ListBox_ATCClick(0);
     pipe.Receive({"#TMLFPG_TWR:ABC12:one"});
 
-    EXPECT_EQ(RelayAtisLine(pipe.stations, client),
+    EXPECT_EQ(RelayAtisLine(pipe.stations, showThrough(client)),
               std::optional<std::string>("Reading: Call cannot execute, link not Open"));
     EXPECT_TRUE(pipe.stations.stations()[0].atis_lines.empty());
 }

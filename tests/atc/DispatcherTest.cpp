@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "AtcServerProcess.h"
-#include "Dispatcher.h"
-#include "EventLoop.h"
-#include "Numbers.h"
-#include "ServerLink.h"
+#include "atc/Dispatcher.h"
+#include "atc/ServerLink.h"
+#include "core/Numbers.h"
+#include "support/AtcServerProcess.h"
+#include "support/EventLoop.h"
 
 namespace tavoro {
 namespace {

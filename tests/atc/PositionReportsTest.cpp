@@ -2,11 +2,11 @@
 
 #include <QRegularExpression>
 
-#include "AtcServerProcess.h"
-#include "Dispatcher.h"
-#include "EventLoop.h"
-#include "PositionReports.h"
-#include "ServerLink.h"
+#include "atc/Dispatcher.h"
+#include "atc/PositionReports.h"
+#include "atc/ServerLink.h"
+#include "support/AtcServerProcess.h"
+#include "support/EventLoop.h"
 
 namespace tavoro {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Protocol.h"
+#include "atc/Protocol.h"
 
 namespace tavoro {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "Numbers.h"
-#include "ReceiveQueue.h"
+#include "atc/ReceiveQueue.h"
+#include "core/Numbers.h"
 
 namespace tavoro {
 namespace {

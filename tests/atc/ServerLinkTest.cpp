@@ -2,10 +2,10 @@
 
 #include <QTcpServer>
 
-#include "AtcServerProcess.h"
-#include "Dispatcher.h"
-#include "EventLoop.h"
-#include "ServerLink.h"
+#include "atc/Dispatcher.h"
+#include "atc/ServerLink.h"
+#include "support/AtcServerProcess.h"
+#include "support/EventLoop.h"
 
 namespace tavoro {
 namespace {

@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "AtcStations.h"
-#include "Dispatcher.h"
-#include "IniFile.h"
-#include "ReceiveQueue.h"
-#include "ServerLink.h"
-#include "Settings.h"
+#include "atc/AtcStations.h"
+#include "atc/Dispatcher.h"
+#include "atc/ReceiveQueue.h"
+#include "atc/ServerLink.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 
 namespace tavoro::test {
 

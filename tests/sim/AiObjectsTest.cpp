@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "AiObjects.h"
-#include "FakeSimulator.h"
-#include "Numbers.h"
-#include "Protocol.h"
+#include "atc/Protocol.h"
+#include "core/Numbers.h"
+#include "sim/AiObjects.h"
+#include "support/FakeSimulator.h"
 
 namespace tavoro {
 namespace {
@@ -85,7 +85,7 @@ protected:
     }
 
     RecordingSimConnect library;
-    SimConnect simconnect{library};
+    SimConnectClient simconnect{library};
     AircraftState aircraft;
     std::vector<std::string> log;
     AiObjects objects{simconnect, aircraft,
@@ -197,7 +197,7 @@ TEST_F(AiObjectsTest, ARouteIsHandedOverWithinTwoSecondsOfItsStart) {
                    Case{3601, true}, Case{3602, false}}) {
         SCOPED_TRACE(c.zulu_seconds);
         RecordingSimConnect fresh;
-        SimConnect sim{fresh};
+        SimConnectClient sim{fresh};
         sim.Open("MYAPP");
         AiObjects table(sim, aircraft, {});
         const auto send = [&](const std::string& text) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "AircraftConversion.h"
+#include "sim/AircraftConversion.h"
 
 namespace tavoro {
 namespace {

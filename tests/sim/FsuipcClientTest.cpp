@@ -5,8 +5,8 @@
 #include <functional>
 #include <map>
 
-#include "FakeSimulator.h"
-#include "FsuipcClient.h"
+#include "sim/FsuipcClient.h"
+#include "support/FakeSimulator.h"
 
 namespace tavoro {
 namespace {

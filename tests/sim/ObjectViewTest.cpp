@@ -2,10 +2,10 @@
 
 #include <QStringList>
 
-#include "AiObjects.h"
-#include "FakeSimulator.h"
-#include "Protocol.h"
-#include "TForm_objet.h"
+#include "atc/Protocol.h"
+#include "sim/AiObjects.h"
+#include "sim/TForm_objet.h"
+#include "support/FakeSimulator.h"
 
 namespace tavoro {
 namespace {
@@ -34,7 +34,7 @@ protected:
     }
 
     test::FakeSimConnect library;
-    SimConnect simconnect{library};
+    SimConnectClient simconnect{library};
     AircraftState aircraft;
     AiObjects objects{simconnect, aircraft, {}};
     TForm_objet form;

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "FakeSimulator.h"
-#include "Numbers.h"
-#include "PositionReports.h"
-#include "SimCommands.h"
-#include "SimulatorLink.h"
+#include "atc/PositionReports.h"
+#include "core/Numbers.h"
+#include "sim/SimCommands.h"
+#include "sim/SimulatorLink.h"
+#include "support/FakeSimulator.h"
 
 namespace tavoro {
 namespace {
@@ -55,7 +55,7 @@ protected:
     FakeFsuipcServer server;
     FakeSimConnect library;
     FsuipcClient fsuipc{server};
-    SimConnect simconnect{library};
+    SimConnectClient simconnect{library};
     AircraftState aircraft;
     AircraftIdentity identity;
     FailureState failures{};

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "SimMessages.h"
+#include "sim/SimMessages.h"
 
 namespace tavoro {
 namespace {

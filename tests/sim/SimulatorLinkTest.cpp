@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "FakeSimulator.h"
-#include "SimulatorLink.h"
+#include "sim/SimulatorLink.h"
+#include "support/FakeSimulator.h"
 
 namespace tavoro {
 namespace {
@@ -53,7 +53,7 @@ protected:
     FakeFsuipcServer server;
     FakeSimConnect library;
     FsuipcClient fsuipc{server};
-    SimConnect simconnect{library};
+    SimConnectClient simconnect{library};
     AircraftState state;
     AircraftIdentity identity;
     FailureState failures{};

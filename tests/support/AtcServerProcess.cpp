@@ -1,11 +1,11 @@
-#include "AtcServerProcess.h"
+#include "support/AtcServerProcess.h"
 
 #include <sys/prctl.h>
 
 #include <QRegularExpression>
 #include <csignal>
 
-#include "EventLoop.h"
+#include "support/EventLoop.h"
 
 namespace tavoro::test {
 

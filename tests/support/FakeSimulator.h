@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "FsuipcClient.h"
-#include "SimConnect.h"
+#include "sim/FsuipcClient.h"
+#include "sim/SimConnectClient.h"
 
 namespace tavoro::test {
 

@@ -1,11 +1,11 @@
-#include "ProgramFolder.h"
+#include "support/ProgramFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <fstream>
 
-#include "LocalFsuipcTransport.h"
-#include "LocalSimConnect.h"
+#include "platform/linux/LocalFsuipcTransport.h"
+#include "platform/linux/LocalSimConnect.h"
 
 namespace tavoro::test {
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "App.h"
-#include "SimHostProcess.h"
+#include "app/App.h"
+#include "support/SimHostProcess.h"
 
 namespace tavoro::test {
 

@@ -1,11 +1,11 @@
-#include "SimHostProcess.h"
+#include "support/SimHostProcess.h"
 
 #include <sys/prctl.h>
 
 #include <QJsonDocument>
 #include <csignal>
 
-#include "EventLoop.h"
+#include "support/EventLoop.h"
 
 namespace tavoro::test {
 

@@ -1,4 +1,4 @@
-#include "AtcServer.h"
+#include "atcserver/AtcServer.h"
 
 #include <QRegularExpression>
 #include <QTime>

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "Stations.h"
+#include "atcserver/Stations.h"
 
 // A stand-in for the networked ATC server: it accepts pilot clients on a loopback port,
 // prints every line it receives, answers logins, announces its stations and answers

@@ -1,4 +1,4 @@
-#include "Stations.h"
+#include "atcserver/Stations.h"
 
 #include <QFile>
 #include <QRegularExpression>

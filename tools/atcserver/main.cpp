@@ -6,7 +6,7 @@
 #include <QTextStream>
 #include <cstdio>
 
-#include "AtcServer.h"
+#include "atcserver/AtcServer.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "Commands.h"
+#include "simhost/Commands.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

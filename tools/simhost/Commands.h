@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "SimModel.h"
-#include "SimState.h"
+#include "simhost/SimModel.h"
+#include "simhost/SimState.h"
 
 namespace tavoro::simhost {
 

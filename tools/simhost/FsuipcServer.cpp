@@ -1,4 +1,4 @@
-#include "FsuipcServer.h"
+#include "simhost/FsuipcServer.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -5,8 +5,8 @@
 #include <QString>
 #include <string>
 
-#include "OffsetSpace.h"
-#include "SimModel.h"
+#include "simhost/OffsetSpace.h"
+#include "simhost/SimModel.h"
 
 namespace tavoro::simhost {
 

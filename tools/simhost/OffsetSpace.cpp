@@ -1,11 +1,11 @@
-#include "OffsetSpace.h"
+#include "simhost/OffsetSpace.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "SimModel.h"
+#include "simhost/SimModel.h"
 
 namespace tavoro::simhost {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "SimState.h"
+#include "simhost/SimState.h"
 
 namespace tavoro::simhost {
 

@@ -1,4 +1,4 @@
-#include "SimConnectServer.h"
+#include "simhost/SimConnectServer.h"
 
 #include <QLocalSocket>
 #include <QMetaObject>
@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "SimConnectMessages.h"
-#include "SimHostWire.h"
+#include "platform/SimConnectMessages.h"
+#include "platform/linux/SimHostWire.h"
 
 namespace tavoro::simhost {
 namespace {

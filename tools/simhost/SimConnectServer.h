@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SimState.h"
+#include "simhost/SimState.h"
 
 namespace tavoro::simhost {
 

@@ -1,4 +1,4 @@
-#include "SimModel.h"
+#include "simhost/SimModel.h"
 
 #include <algorithm>
 #include <cmath>

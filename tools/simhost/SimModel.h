@@ -3,7 +3,7 @@
 #include <chrono>
 #include <functional>
 
-#include "SimState.h"
+#include "simhost/SimState.h"
 
 namespace tavoro::simhost {
 

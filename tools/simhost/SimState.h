@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "SimConnect.h"
+#include "platform/SimConnectLibrary.h"
 
 namespace tavoro::simhost {
 

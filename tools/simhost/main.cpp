@@ -11,12 +11,12 @@
 #include <optional>
 #include <string>
 
-#include "Commands.h"
-#include "FsuipcServer.h"
-#include "SimConnectServer.h"
-#include "SimModel.h"
-#include "SimRendezvous.h"
-#include "SimState.h"
+#include "platform/linux/SimRendezvous.h"
+#include "simhost/Commands.h"
+#include "simhost/FsuipcServer.h"
+#include "simhost/SimConnectServer.h"
+#include "simhost/SimModel.h"
+#include "simhost/SimState.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
-#include "AtcServerProcess.h"
-#include "EventLoop.h"
-#include "Stations.h"
+#include "atcserver/Stations.h"
+#include "support/AtcServerProcess.h"
+#include "support/EventLoop.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Stations.h"
+#include "atcserver/Stations.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Commands.h"
-#include "SimModel.h"
+#include "simhost/Commands.h"
+#include "simhost/SimModel.h"
 
 namespace tavoro::simhost {
 namespace {

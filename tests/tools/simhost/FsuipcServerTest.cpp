@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "EventLoop.h"
-#include "FsuipcServer.h"
-#include "SimRendezvous.h"
+#include "platform/linux/SimRendezvous.h"
+#include "simhost/FsuipcServer.h"
+#include "support/EventLoop.h"
 
 namespace tavoro::simhost {
 namespace {

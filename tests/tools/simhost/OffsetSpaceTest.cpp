@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "OffsetSpace.h"
+#include "simhost/OffsetSpace.h"
 
 namespace tavoro::simhost {
 namespace {

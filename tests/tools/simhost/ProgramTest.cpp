@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "EventLoop.h"
-#include "LocalFsuipcTransport.h"
+#include "platform/linux/LocalFsuipcTransport.h"
+#include "support/EventLoop.h"
 
 namespace tavoro::simhost {
 namespace {

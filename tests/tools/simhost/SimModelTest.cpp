@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "SimModel.h"
+#include "simhost/SimModel.h"
 
 namespace tavoro::simhost {
 namespace {

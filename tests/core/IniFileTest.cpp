@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "EventLoop.h"
-#include "IniFile.h"
+#include "core/IniFile.h"
+#include "support/EventLoop.h"
 
 namespace tavoro {
 namespace {

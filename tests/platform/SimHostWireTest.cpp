@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "SimConnect.h"
-#include "SimConnectMessages.h"
-#include "SimHostWire.h"
+#include "platform/SimConnectLibrary.h"
+#include "platform/SimConnectMessages.h"
+#include "platform/linux/SimHostWire.h"
 
 namespace tavoro {
 namespace {

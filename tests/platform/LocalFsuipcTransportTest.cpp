@@ -13,10 +13,10 @@
 #include <string>
 #include <thread>
 
-#include "EventLoop.h"
-#include "FsuipcClient.h"
-#include "LocalFsuipcTransport.h"
-#include "SimHostProcess.h"
+#include "platform/linux/LocalFsuipcTransport.h"
+#include "sim/FsuipcClient.h"
+#include "support/EventLoop.h"
+#include "support/SimHostProcess.h"
 
 namespace tavoro {
 namespace {

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <string>
 
-#include "IniFile.h"
+#include "core/IniFile.h"
 
 // ini-writer-loop FILE: rewrites [s] k with two large values in turn, forever, and says
 // "ready" after the first complete write.

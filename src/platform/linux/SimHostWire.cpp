@@ -1,8 +1,8 @@
-#include "SimHostWire.h"
+#include "platform/linux/SimHostWire.h"
 
 #include <cstring>
 
-#include "SimConnectMessages.h"
+#include "platform/SimConnectMessages.h"
 
 namespace tavoro {
 namespace {

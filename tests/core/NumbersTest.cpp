@@ -5,7 +5,7 @@
 #include <clocale>
 #include <cstdio>
 
-#include "Numbers.h"
+#include "core/Numbers.h"
 
 namespace tavoro {
 namespace {

@@ -9,11 +9,11 @@
 #include <memory>
 #include <stdexcept>
 
-#include "EventLoop.h"
-#include "LocalSimConnect.h"
-#include "SimConnectMessages.h"
-#include "SimHostProcess.h"
-#include "SimHostWire.h"
+#include "platform/SimConnectMessages.h"
+#include "platform/linux/LocalSimConnect.h"
+#include "platform/linux/SimHostWire.h"
+#include "support/EventLoop.h"
+#include "support/SimHostProcess.h"
 
 namespace tavoro {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "FsuipcTransport.h"
-#include "SimRendezvous.h"
+#include "platform/FsuipcTransport.h"
+#include "platform/linux/SimRendezvous.h"
 
 namespace tavoro {
 

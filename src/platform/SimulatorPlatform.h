@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "FsuipcTransport.h"
-#include "SimConnect.h"
+#include "platform/FsuipcTransport.h"
+#include "platform/SimConnectLibrary.h"
 
 namespace tavoro {
 

@@ -1,4 +1,4 @@
-#include "SimRendezvous.h"
+#include "platform/linux/SimRendezvous.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

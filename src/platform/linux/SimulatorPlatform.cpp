@@ -1,8 +1,8 @@
-#include "SimulatorPlatform.h"
+#include "platform/SimulatorPlatform.h"
 
-#include "LocalFsuipcTransport.h"
-#include "LocalSimConnect.h"
-#include "SimRendezvous.h"
+#include "platform/linux/LocalFsuipcTransport.h"
+#include "platform/linux/LocalSimConnect.h"
+#include "platform/linux/SimRendezvous.h"
 
 namespace tavoro {
 

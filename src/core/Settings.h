@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "IniFile.h"
+#include "core/IniFile.h"
 
 namespace tavoro {
 

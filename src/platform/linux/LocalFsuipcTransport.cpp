@@ -1,4 +1,4 @@
-#include "LocalFsuipcTransport.h"
+#include "platform/linux/LocalFsuipcTransport.h"
 
 #include <fcntl.h>
 #include <poll.h>

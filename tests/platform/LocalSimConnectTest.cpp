@@ -10,9 +10,9 @@
 #include <mutex>
 #include <thread>
 
-#include "LocalSimConnect.h"
-#include "SimConnectMessages.h"
-#include "SimHostWire.h"
+#include "platform/SimConnectMessages.h"
+#include "platform/linux/LocalSimConnect.h"
+#include "platform/linux/SimHostWire.h"
 
 namespace tavoro {
 namespace {

@@ -9,9 +9,9 @@
 #include <functional>
 #include <ostream>
 
-#include "EventLoop.h"
-#include "IniFile.h"
-#include "Settings.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
+#include "support/EventLoop.h"
 
 namespace tavoro {
 namespace {

@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "core/IniFile.h"
 
 #include <sys/stat.h>
 
@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "Text.h"
+#include "core/Text.h"
 
 namespace tavoro {
 namespace {

@@ -1,7 +1,7 @@
-#include "Settings.h"
+#include "core/Settings.h"
 
-#include "Numbers.h"
-#include "Text.h"
+#include "core/Numbers.h"
+#include "core/Text.h"
 
 namespace tavoro {
 

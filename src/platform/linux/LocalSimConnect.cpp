@@ -1,4 +1,4 @@
-#include "LocalSimConnect.h"
+#include "platform/linux/LocalSimConnect.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "SimConnect.h"
-#include "SimHostWire.h"
-#include "SimRendezvous.h"
+#include "platform/SimConnectLibrary.h"
+#include "platform/linux/SimHostWire.h"
+#include "platform/linux/SimRendezvous.h"
 
 namespace tavoro {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "Settings.h"
+#include "core/Settings.h"
 
 namespace tavoro {
 namespace {
