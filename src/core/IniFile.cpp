@@ -1,16 +1,16 @@
 #include "core/IniFile.h"
 
-#include <sys/stat.h>
-
 #include <QSaveFile>
 #include <QString>
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 
 #include "core/Text.h"
+#include "platform/FileStamp.h"
 
 namespace tavoro {
 namespace {
@@ -89,18 +89,13 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
     if (!std::filesystem::is_regular_file(path, error)) {
         return std::nullopt;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
+    // Opened by its path as the system spells it (wide on Windows), so any folder name works.
+    std::ifstream file(path, std::ios::binary);
     if (!file) {
         return std::nullopt;
     }
-    std::string content;
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        content.append(buffer, n);
-    }
-    if (std::ferror(file.get())) {
+    std::string content{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (file.bad()) {
         return std::nullopt;
     }
     return content;
@@ -180,49 +175,29 @@ bool replaceFile(const std::filesystem::path& path, const std::string& content) 
     return file.commit();
 }
 
-// What tells one version of the file from another without reading it. Any write changes
-// the change time, a replacement changes the inode.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    bool operator==(const FileStamp& other) const {
-        auto same = [](const timespec& a, const timespec& b) {
-            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-        };
-        return device == other.device && inode == other.inode && size == other.size &&
-               same(modified, other.modified) && same(changed, other.changed);
-    }
-};
-
-std::optional<FileStamp> stampOf(const std::filesystem::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
-    }
-    return FileStamp{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
-}
-
-// File times are coarse (the kernel stamps them with a clock of a few milliseconds): a
-// file written again within the tick of our read could keep its times and size. Only a
-// file last modified well before the read is trusted to change its stamp when it changes.
-// A longer wait would make every look-up read the file again for that long after each
-// write, which a burst of station lines cannot afford. The client's own writes replace
-// the file, so they change its inode whatever the clock.
+// A file written again within the tick of the clock that stamps it could keep its times
+// and size. Only a file last modified well before the read is trusted to change its stamp
+// when it changes. Fine-grained clocks tick every few milliseconds; a time stamp with no
+// fraction of a second comes from a file system that keeps whole seconds (two on FAT), and
+// there the time may lie up to two seconds away from the write. A longer wait would make
+// every look-up read the file again for that long after each write, which a burst of
+// station lines cannot afford. The client's own writes replace the file, so they change
+// its identity whatever the clock.
 constexpr std::chrono::milliseconds kSettledAge{100};
-
-bool settledBefore(const timespec& modified, std::chrono::system_clock::time_point read_start) {
-    auto since_epoch =
-        std::chrono::seconds(modified.tv_sec) + std::chrono::nanoseconds(modified.tv_nsec);
-    return std::chrono::system_clock::time_point(
-               std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch)) <
-           read_start - kSettledAge;
-}
+constexpr std::chrono::milliseconds kCoarseStampSpan{2000};
 
 }  // namespace
+
+bool StampSettledBefore(std::int64_t modified_ns,
+                        std::chrono::system_clock::time_point read_start) {
+    constexpr std::int64_t kPerSecond = 1'000'000'000;
+    const bool coarse = modified_ns % kPerSecond == 0;
+    const auto modified = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(modified_ns)));
+    const auto latest_write = coarse ? modified + kCoarseStampSpan : modified;
+    return latest_write < read_start - kSettledAge;
+}
 
 struct IniFile::Cache {
     std::optional<FileStamp> stamp;  // set while `document` may be reused
@@ -235,14 +210,14 @@ IniFile::IniFile(std::filesystem::path path)
 const IniFile::Cache& IniFile::current() const {
     // A busy network's station lines look facilities up thousands of times a second;
     // parsing the file each time is what would cost, so an unchanged file is parsed once.
-    std::optional<FileStamp> stamp = stampOf(path_);
+    std::optional<FileStamp> stamp = StampOfFile(path_);
     if (stamp && cache_->stamp == stamp) {
         return *cache_;
     }
     auto read_start = std::chrono::system_clock::now();
     cache_->document = load(path_);
     cache_->stamp.reset();
-    if (stamp && settledBefore(stamp->modified, read_start)) {
+    if (stamp && StampSettledBefore(stamp->modified_ns, read_start)) {
         cache_->stamp = stamp;
     }
     return *cache_;

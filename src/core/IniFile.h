@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -20,6 +22,11 @@ namespace tavoro {
 // - with duplicate sections or keys the first one wins, for reading and for writing;
 // - a value is read up to its first NUL byte, and one quoted whole in matching ' or "
 //   quotes loses the quotes.
+// True when a file stamped as modified at `modified_ns` (nanoseconds since the epoch) was
+// last written before `read_start` by more than its clock's tick, so that any later write
+// will show in its stamp. A whole-second stamp may come from a coarse file system.
+bool StampSettledBefore(std::int64_t modified_ns, std::chrono::system_clock::time_point read_start);
+
 class IniFile {
 public:
     // The longest value a read returns; longer values are cut.

@@ -25,8 +25,8 @@ public:
     // The "UIPCMAIN" window, or else the "FS98MAIN" one.
     virtual ServerWindow FindServerWindow() = 0;
     virtual bool RegisterMessage(std::string_view name) = 0;
-    virtual bool AddAtom(std::string_view name) = 0;
-    virtual void DeleteAtom() = 0;
+    virtual bool AddBlockAtom(std::string_view name) = 0;
+    virtual void DeleteBlockAtom() = 0;
     // A new mapping of `size` bytes under the atom's name; false also when one of that
     // name already exists.
     virtual bool CreateMapping(std::string_view name, std::size_t size) = 0;
@@ -37,7 +37,7 @@ public:
     virtual void ForgetWindow() = 0;
     // Sends the registered message to the server window with the atom, blocking for
     // at most `timeout_ms`.
-    virtual SendResult SendMessage(int timeout_ms) = 0;
+    virtual SendResult SendRequest(int timeout_ms) = 0;
     virtual std::uint32_t CurrentProcessId() = 0;
     virtual void Sleep(int milliseconds) = 0;
 };

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/LittleEndian.h"
+
 namespace tavoro {
 
 // The messages the library delivers, in its own binary layouts: a header of three
@@ -89,17 +91,11 @@ inline std::uint32_t SimRecvWord(const std::uint8_t* message, std::uint32_t size
     if (offset > size || size - offset < 4) {
         return 0;
     }
-    return static_cast<std::uint32_t>(message[offset]) |
-           static_cast<std::uint32_t>(message[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(message[offset + 2]) << 16 |
-           static_cast<std::uint32_t>(message[offset + 3]) << 24;
+    return LoadLe32(message + offset);
 }
 
 inline float SimRecvFloat(const std::uint8_t* message, std::uint32_t size, std::uint32_t offset) {
-    const std::uint32_t bits = SimRecvWord(message, size, offset);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return FloatFromBits(SimRecvWord(message, size, offset));
 }
 
 // Builds messages, for the stand-in simulator and for tests.
@@ -111,16 +107,10 @@ public:
         word(id);
     }
     SimRecvBuilder& word(std::uint32_t value) {
-        for (int i = 0; i < 4; ++i) {
-            bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-        }
+        AppendLe32(bytes_, value);
         return *this;
     }
-    SimRecvBuilder& real(float value) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        return word(bits);
-    }
+    SimRecvBuilder& real(float value) { return word(FloatBits(value)); }
     // The text and its terminating zero.
     SimRecvBuilder& text(std::string_view value) {
         bytes_.insert(bytes_.end(), value.begin(), value.end());
@@ -130,10 +120,7 @@ public:
     // The finished message, its size word filled in.
     std::vector<std::uint8_t> bytes() const {
         std::vector<std::uint8_t> out = bytes_;
-        const auto size = static_cast<std::uint32_t>(out.size());
-        for (int i = 0; i < 4; ++i) {
-            out[i] = static_cast<std::uint8_t>(size >> (8 * i));
-        }
+        StoreLe32(out.data(), static_cast<std::uint32_t>(out.size()));
         return out;
     }
 

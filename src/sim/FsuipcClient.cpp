@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace tavoro {
 namespace {
 
@@ -19,20 +21,6 @@ constexpr int kOpenAttempts = 5;
 constexpr char kMessageName[] = "FsasmLib:IPC";
 
 // The block is little-endian whatever the host.
-void putWord(std::uint8_t* at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-std::uint32_t getWord(const std::uint8_t* at) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-        value |= static_cast<std::uint32_t>(at[i]) << (8 * i);
-    }
-    return value;
-}
-
 }  // namespace
 
 const char* FsuipcErrorText(int code) {
@@ -97,7 +85,7 @@ bool FsuipcClient::Open(std::uint32_t requested_version) {
         Close();
         return fail(code);
     };
-    if (!transport_.AddAtom(name)) {
+    if (!transport_.AddBlockAtom(name)) {
         return closeAndFail(kFsuipcAtomFailed);
     }
     atom_ = true;
@@ -141,7 +129,7 @@ void FsuipcClient::Close() {
     position_ = 0;
     reads_.clear();
     if (atom_) {
-        transport_.DeleteAtom();
+        transport_.DeleteBlockAtom();
         atom_ = false;
     }
     if (view_) {
@@ -174,11 +162,11 @@ bool FsuipcClient::queue(std::uint32_t id, std::uint32_t offset, std::uint32_t s
         return fail(kFsuipcQueueFull);
     }
     std::uint8_t* at = view_ + position_;
-    putWord(at, id);
-    putWord(at + 4, offset);
-    putWord(at + 8, size);
+    StoreLe32(at, id);
+    StoreLe32(at + 4, offset);
+    StoreLe32(at + 8, size);
     if (id == kReadId) {
-        putWord(at + 12, static_cast<std::uint32_t>(reads_.size()));
+        StoreLe32(at + 12, static_cast<std::uint32_t>(reads_.size()));
         std::memset(at + header, 0, size);
         reads_.push_back(QueuedRead{position_, offset, size, destination});
     } else if (size > 0) {
@@ -196,14 +184,14 @@ bool FsuipcClient::Process() {
     if (position_ == 0) {
         return fail(kFsuipcNothingQueued);
     }
-    putWord(view_ + position_, 0);
+    StoreLe32(view_ + position_, 0);
     position_ = 0;
     std::vector<QueuedRead> reads = std::move(reads_);
     reads_.clear();
 
     FsuipcTransport::SendResult sent;
     for (int attempt = 0; attempt < kSendAttempts; ++attempt) {
-        sent = transport_.SendMessage(kSendTimeoutMs);
+        sent = transport_.SendRequest(kSendTimeoutMs);
         if (sent.sent) {
             break;
         }
@@ -220,8 +208,8 @@ bool FsuipcClient::Process() {
     // sizes it asked for: nothing in the returned block can steer a copy elsewhere.
     for (const QueuedRead& read : reads) {
         const std::uint8_t* at = view_ + read.header;
-        if (getWord(at) != kReadId || getWord(at + 4) != read.offset ||
-            getWord(at + 8) != read.size) {
+        if (LoadLe32(at) != kReadId || LoadLe32(at + 4) != read.offset ||
+            LoadLe32(at + 8) != read.size) {
             return fail(kFsuipcBadData);
         }
         if (read.destination && read.size > 0) {

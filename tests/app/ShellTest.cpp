@@ -19,7 +19,6 @@
 #include <thread>
 
 #include "app/App.h"
-#include "app/SingleInstance.h"
 #include "app/TForm1.h"
 #include "flightplan/TForm_edit.h"
 #include "sim/TForm_objet.h"
@@ -456,27 +455,6 @@ TEST_F(ShellTest, LogBoxFillsTheObjectWindowOnlyWithoutTheLists) {
     EXPECT_EQ(window.Memo1->geometry(), QRect(192, 40, 290, 353));
     window.resize(640, 480);
     EXPECT_EQ(window.Memo1->geometry(), QRect(192, 40, 290, 353));
-}
-
-TEST(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstEnds) {
-    QTemporaryDir dir;
-    auto first = std::make_unique<SingleInstance>(dir.path(), "MonMutexcorvanta2");
-    EXPECT_TRUE(first->IsFirst());
-    SingleInstance second(dir.path(), "MonMutexcorvanta2");
-    EXPECT_FALSE(second.IsFirst());
-    SingleInstance other_name(dir.path(), "another");
-    EXPECT_TRUE(other_name.IsFirst());
-    first.reset();
-    SingleInstance third(dir.path(), "MonMutexcorvanta2");
-    EXPECT_TRUE(third.IsFirst());
-}
-
-TEST(SingleInstanceTest, LockThatCannotBeCreatedLetsTheProgramRun) {
-    QTemporaryDir dir;
-    QFile blocker(QDir(dir.path()).filePath("not-a-folder"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    SingleInstance instance(blocker.fileName(), "MonMutexcorvanta2");
-    EXPECT_TRUE(instance.IsFirst());
 }
 
 // The real program in a folder of its own: a copy of the executable, a simulator folder,

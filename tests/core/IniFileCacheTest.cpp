@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <chrono>
@@ -11,6 +10,7 @@
 
 #include "core/IniFile.h"
 #include "core/Settings.h"
+#include "platform/FileStamp.h"
 #include "support/EventLoop.h"
 
 namespace tavoro {
@@ -33,21 +33,19 @@ void rewriteInPlace(const fs::path& path, const std::string& content) {
     std::fclose(file);
 }
 
-timespec changeTime(const fs::path& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_ctim;
+std::int64_t changeTime(const fs::path& path) {
+    const auto stamp = StampOfFile(path);
+    return stamp ? stamp->changed_ns : 0;
 }
 
 // File times move in clock ticks; waits until a file written now gets a later change
 // time than `path` has, so that a change made from now on shows in its times.
 bool waitForTheNextFileTick(const fs::path& path) {
-    const timespec before = changeTime(path);
+    const std::int64_t before = changeTime(path);
     const fs::path probe = path.parent_path() / "probe";
     return test::WaitUntil([&] {
         writeFile(probe, "x");
-        timespec now = changeTime(probe);
-        return now.tv_sec != before.tv_sec || now.tv_nsec != before.tv_nsec;
+        return changeTime(probe) != before;
     });
 }
 
@@ -129,6 +127,34 @@ TEST(IniFileFreshTest, AFileWrittenJustNowIsReadAgain) {
     ASSERT_EQ(LookupFacility(ini, "TWR"), "Tour");
     rewriteInPlace(path, "[facility]\nTWR=Toit\n");
     EXPECT_EQ(LookupFacility(ini, "TWR"), "Toit");
+}
+
+// When a stamp is trusted to show the next write: a fine stamp once the clock's tick has
+// surely passed, a whole-second stamp (a coarse file system, whose time may lie two seconds
+// from the write) only once those two seconds have passed too.
+TEST(StampSettledTest, CoarseStampsWaitForTheirWholeSpan) {
+    using namespace std::chrono;
+    const auto read = system_clock::time_point(seconds(1'700'000'000) + milliseconds(500));
+    const auto at = [](system_clock::time_point time) {
+        return duration_cast<nanoseconds>(time.time_since_epoch()).count();
+    };
+    struct Case {
+        const char* name;
+        std::int64_t modified_ns;
+        bool settled;
+    };
+    const Case cases[] = {
+        {"fine, 50 ms before the read", at(read - milliseconds(50)) + 1, false},
+        {"fine, 150 ms before the read", at(read - milliseconds(150)) + 1, true},
+        {"fine, after the read", at(read + milliseconds(10)) + 1, false},
+        {"whole second 0.5 s before", at(read - milliseconds(500)), false},
+        {"whole second 1.5 s before", at(read - milliseconds(1500)), false},
+        {"whole second 2.5 s before", at(read - milliseconds(2500)), true},
+        {"whole second an hour before", at(read - hours(1) - milliseconds(500)), true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StampSettledBefore(c.modified_ns, read), c.settled) << c.name;
+    }
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ protected:
     void link(const char* atom = "FsasmLib:IPC:1F:1") {
         ASSERT_EQ(transport.FindServerWindow(), Window::Uipcmain);
         ASSERT_TRUE(transport.RegisterMessage("FsasmLib:IPC"));
-        ASSERT_TRUE(transport.AddAtom(atom));
+        ASSERT_TRUE(transport.AddBlockAtom(atom));
     }
 
     QTemporaryDir temp;
@@ -148,7 +148,7 @@ TEST_F(LocalTransportTest, NoAnswerInTimeIsATimeOut) {
     Listener silent(folder + "/UIPCMAIN");
     ASSERT_TRUE(silent.bound());
     link();
-    const FsuipcTransport::SendResult result = transport.SendMessage(300);
+    const FsuipcTransport::SendResult result = transport.SendRequest(300);
     EXPECT_FALSE(result.sent);
     EXPECT_FALSE(result.system_error);
 
@@ -170,11 +170,11 @@ TEST_F(LocalTransportTest, NoListenerIsASystemError) {
     ASSERT_TRUE(server.bound());
     link();
     server.Close();
-    FsuipcTransport::SendResult result = transport.SendMessage(300);
+    FsuipcTransport::SendResult result = transport.SendRequest(300);
     EXPECT_FALSE(result.sent);
     EXPECT_TRUE(result.system_error) << "refused";
     ::unlink((folder + "/UIPCMAIN").c_str());
-    result = transport.SendMessage(300);
+    result = transport.SendRequest(300);
     EXPECT_FALSE(result.sent);
     EXPECT_TRUE(result.system_error) << "socket missing";
 }
@@ -203,7 +203,7 @@ TEST_P(AnswerTest, IsReadAsOneNumberedLine) {
         ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
         ::close(fd);
     });
-    const FsuipcTransport::SendResult result = transport.SendMessage(30000);
+    const FsuipcTransport::SendResult result = transport.SendRequest(30000);
     serve.join();
     EXPECT_EQ(result.sent, GetParam().sent);
     EXPECT_EQ(result.system_error, GetParam().system_error);

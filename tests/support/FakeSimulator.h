@@ -40,12 +40,12 @@ public:
         message = std::string(name);
         return register_ok;
     }
-    bool AddAtom(std::string_view name) override {
+    bool AddBlockAtom(std::string_view name) override {
         atom = std::string(name);
         atom_held = atom_ok;
         return atom_ok;
     }
-    void DeleteAtom() override { atom_held = false; }
+    void DeleteBlockAtom() override { atom_held = false; }
     bool CreateMapping(std::string_view, std::size_t size) override {
         mapping_size = size;
         return mapping_ok;
@@ -60,7 +60,7 @@ public:
     std::uint32_t CurrentProcessId() override { return 0x1A2B; }
     void Sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
 
-    SendResult SendMessage(int timeout_ms) override {
+    SendResult SendRequest(int timeout_ms) override {
         ++sends;
         last_timeout = timeout_ms;
         if (failing_sends > 0) {

@@ -4,7 +4,6 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -12,7 +11,10 @@
 #include <QTimer>
 #include <QVariant>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+
+#include "platform/linux/LocalSocket.h"
 
 namespace tavoro::simhost {
 namespace {
@@ -25,26 +27,21 @@ constexpr qsizetype kMaxNameLine = 256;
 // cannot pile up sockets.
 constexpr int kIdleLimitMs = 10000;
 
-// True when a process accepts connections on the socket at `path`.
+// True when a process accepts connections on the socket at `path`; a full backlog still
+// means someone listens there.
 bool socketAnswers(const std::string& path, std::string& error) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
+    const int fd = ConnectLocalSocket(path, std::chrono::steady_clock::now());
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    if (errno == ETIMEDOUT) {
+        return true;
+    }
+    if (errno == ENAMETOOLONG) {
         error = "socket path too long";
-        return false;
     }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool connected =
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    // A full backlog (EAGAIN) still means someone listens there.
-    const bool busy = !connected && errno == EAGAIN;
-    ::close(fd);
-    return connected || busy;
+    return false;
 }
 
 }  // namespace

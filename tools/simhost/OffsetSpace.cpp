@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/LittleEndian.h"
 #include "simhost/SimModel.h"
 
 namespace tavoro::simhost {
@@ -25,11 +26,6 @@ constexpr std::size_t kPlanPathSize = 256;
 constexpr double kTwoTo32 = 4294967296.0;
 constexpr double kTwoTo64 = 18446744073709551616.0;
 constexpr double kMetresPerFoot = 0.3048;
-
-std::uint32_t getWord(const std::uint8_t* at) {
-    return static_cast<std::uint32_t>(at[0]) | static_cast<std::uint32_t>(at[1]) << 8 |
-           static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-}
 
 // A text of at most `limit` bytes, ending at the first zero byte.
 std::string zeroTerminated(const std::uint8_t* data, std::size_t limit) {
@@ -170,7 +166,7 @@ bool ServeBlock(std::uint8_t* block, std::size_t size, OffsetSpace& space, SimSt
         if (size < 4 || at > size - 4) {
             return false;
         }
-        const std::uint32_t id = getWord(block + at);
+        const std::uint32_t id = LoadLe32(block + at);
         if (id != kReadId && id != kWriteId) {
             // The zero word ends the block; an id the module does not know ends it too.
             return true;
@@ -180,8 +176,8 @@ bool ServeBlock(std::uint8_t* block, std::size_t size, OffsetSpace& space, SimSt
         if (size - at < header) {
             return false;
         }
-        const std::uint32_t offset = getWord(block + at + 4);
-        const std::uint32_t length = getWord(block + at + 8);
+        const std::uint32_t offset = LoadLe32(block + at + 4);
+        const std::uint32_t length = LoadLe32(block + at + 8);
         // Both sides of the comparison are within the block, so nothing can wrap.
         if (length > size - at - header) {
             return false;

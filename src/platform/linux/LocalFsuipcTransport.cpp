@@ -6,7 +6,6 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +15,8 @@
 #include <cstring>
 #include <thread>
 #include <utility>
+
+#include "platform/linux/LocalSocket.h"
 
 namespace tavoro {
 namespace {
@@ -41,52 +42,6 @@ public:
 private:
     int fd_;
 };
-
-bool socketAddress(const std::string& path, sockaddr_un& address) {
-    address = sockaddr_un{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        return false;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-// Milliseconds left before `deadline`, never negative.
-int remainingMs(SteadyClock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-// Connects a stream socket to `path`, waiting for at most `deadline`. Returns the socket,
-// or -1 with errno set (ETIMEDOUT when the listener's queue stayed full).
-int connectBefore(const std::string& path, SteadyClock::time_point deadline) {
-    sockaddr_un address;
-    if (!socketAddress(path, address)) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    // A local connect either completes at once or reports a full queue (EAGAIN), which
-    // is a busy server rather than a missing one: it is retried until the deadline.
-    while (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        const int error = errno;
-        if (error == EINTR) {
-            continue;
-        }
-        if (error != EAGAIN || remainingMs(deadline) == 0) {
-            ::close(fd);
-            errno = error == EAGAIN ? ETIMEDOUT : error;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return fd;
-}
 
 int createExclusive(const std::string& path) {
     return ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -122,8 +77,8 @@ FsuipcTransport::ServerWindow LocalFsuipcTransport::FindServerWindow() {
         {kFs98mainSocket, ServerWindow::Fs98main},
     };
     for (const auto& [name, window] : windows) {
-        const int fd = connectBefore(folder_ + "/" + name,
-                                     SteadyClock::now() + std::chrono::milliseconds(1000));
+        const int fd = ConnectLocalSocket(folder_ + "/" + name,
+                                          SteadyClock::now() + std::chrono::milliseconds(1000));
         if (fd >= 0) {
             ::close(fd);
             window_ = name;
@@ -139,7 +94,7 @@ bool LocalFsuipcTransport::RegisterMessage(std::string_view name) {
     return !message_.empty();
 }
 
-bool LocalFsuipcTransport::AddAtom(std::string_view name) {
+bool LocalFsuipcTransport::AddBlockAtom(std::string_view name) {
     // The name travels as one line and names a file in the folder.
     if (name.empty() || name.find_first_of(std::string_view("/\n\0", 3)) != name.npos) {
         return false;
@@ -148,7 +103,7 @@ bool LocalFsuipcTransport::AddAtom(std::string_view name) {
     return true;
 }
 
-void LocalFsuipcTransport::DeleteAtom() {
+void LocalFsuipcTransport::DeleteBlockAtom() {
     atom_.clear();
 }
 
@@ -227,7 +182,7 @@ void LocalFsuipcTransport::ForgetWindow() {
     window_.clear();
 }
 
-FsuipcTransport::SendResult LocalFsuipcTransport::SendMessage(int timeout_ms) {
+FsuipcTransport::SendResult LocalFsuipcTransport::SendRequest(int timeout_ms) {
     // Without a window or an atom there is nobody to send to: as a failed system call.
     if (window_.empty() || atom_.empty() || message_.empty()) {
         return {false, true, 0};
@@ -236,7 +191,7 @@ FsuipcTransport::SendResult LocalFsuipcTransport::SendMessage(int timeout_ms) {
 
     // A new connection per message: the late answer of an attempt that timed out goes
     // to its own closed socket and can never be taken for the next attempt's.
-    const Descriptor socket(connectBefore(folder_ + "/" + window_, deadline));
+    const Descriptor socket(ConnectLocalSocket(folder_ + "/" + window_, deadline));
     if (socket.get() < 0) {
         return {false, errno != ETIMEDOUT, 0};
     }
@@ -256,7 +211,7 @@ FsuipcTransport::SendResult LocalFsuipcTransport::SendMessage(int timeout_ms) {
         }
         if (n < 0 && errno == EAGAIN) {
             pollfd writable{socket.get(), POLLOUT, 0};
-            if (::poll(&writable, 1, remainingMs(deadline)) == 0) {
+            if (::poll(&writable, 1, MillisecondsUntil(deadline)) == 0) {
                 return {false, false, 0};
             }
             continue;
@@ -267,7 +222,7 @@ FsuipcTransport::SendResult LocalFsuipcTransport::SendMessage(int timeout_ms) {
     std::string answer;
     while (answer.find('\n') == std::string::npos) {
         pollfd readable{socket.get(), POLLIN, 0};
-        const int ready = ::poll(&readable, 1, remainingMs(deadline));
+        const int ready = ::poll(&readable, 1, MillisecondsUntil(deadline));
         if (ready < 0 && errno == EINTR) {
             continue;
         }

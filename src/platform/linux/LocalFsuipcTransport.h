@@ -24,14 +24,14 @@ public:
 
     ServerWindow FindServerWindow() override;
     bool RegisterMessage(std::string_view name) override;
-    bool AddAtom(std::string_view name) override;
-    void DeleteAtom() override;
+    bool AddBlockAtom(std::string_view name) override;
+    void DeleteBlockAtom() override;
     bool CreateMapping(std::string_view name, std::size_t size) override;
     std::uint8_t* MapView() override;
     void UnmapView() override;
     void CloseMapping() override;
     void ForgetWindow() override;
-    SendResult SendMessage(int timeout_ms) override;
+    SendResult SendRequest(int timeout_ms) override;
     std::uint32_t CurrentProcessId() override;
     void Sleep(int milliseconds) override;
 

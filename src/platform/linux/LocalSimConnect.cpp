@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,32 +9,14 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/linux/LocalSocket.h"
+
 namespace tavoro {
 namespace {
 
 // One receive() reads at most this much, so a host that floods messages cannot hold a
 // call (and the user-interface thread) for long; the rest waits for the next read.
 constexpr std::size_t kReceiveBudget = 2 * kSimWireMaxFrame;
-
-int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-// Waits until `fd` is ready for `events` or `deadline` passes; false on time-out or error.
-bool waitFor(int fd, short events, std::chrono::steady_clock::time_point deadline) {
-    for (;;) {
-        pollfd watched{fd, events, 0};
-        const int ready = ::poll(&watched, 1, millisecondsUntil(deadline));
-        if (ready > 0) {
-            return true;
-        }
-        if (ready == 0 || errno != EINTR) {
-            return false;
-        }
-    }
-}
 
 }  // namespace
 
@@ -92,33 +73,12 @@ SimResult LocalSimConnect::call(SimCall number, AddArguments&& add_arguments) {
 SimResult LocalSimConnect::Open(std::string_view name) {
     // One connection serves the program: opening again starts over on a new one.
     drop();
-    const std::string path = folder_ + "/" + kSimConnectSocket;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        return kSimFail;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-
     // Non-blocking from the start, so that neither a full listen queue nor a stand-in
     // that stops reading can hold the user-interface thread past the time-out.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd =
+        ConnectLocalSocket(folder_ + "/" + kSimConnectSocket, Clock::now() + reply_timeout_);
     if (fd < 0) {
         return kSimFail;
-    }
-    const auto deadline = Clock::now() + reply_timeout_;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        int error = errno;
-        if (error == EINPROGRESS && waitFor(fd, POLLOUT, deadline)) {
-            socklen_t size = sizeof error;
-            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
-                error = errno;
-            }
-        }
-        if (error != 0) {
-            ::close(fd);
-            return kSimFail;
-        }
     }
     fd_ = fd;
     next_send_id_ = 1;
@@ -331,7 +291,7 @@ bool LocalSimConnect::sendAll(const std::vector<std::uint8_t>& bytes, Clock::tim
         } else if (count < 0 && errno == EINTR) {
             continue;
         } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!waitFor(fd_, POLLOUT, deadline)) {
+            if (!WaitUntilReady(fd_, POLLOUT, deadline)) {
                 return false;
             }
         } else {
@@ -342,7 +302,7 @@ bool LocalSimConnect::sendAll(const std::vector<std::uint8_t>& bytes, Clock::tim
 }
 
 bool LocalSimConnect::receive(Clock::time_point deadline) {
-    if (!waitFor(fd_, POLLIN, deadline)) {
+    if (!WaitUntilReady(fd_, POLLIN, deadline)) {
         // Nothing yet is not an error; the caller judges its own deadline.
         return true;
     }

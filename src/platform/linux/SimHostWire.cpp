@@ -2,18 +2,11 @@
 
 #include <cstring>
 
+#include "platform/LittleEndian.h"
 #include "platform/SimConnectMessages.h"
 
 namespace tavoro {
 namespace {
-
-std::uint32_t getWord(const std::uint8_t* at) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-        value |= static_cast<std::uint32_t>(at[i]) << (8 * i);
-    }
-    return value;
-}
 
 // Compacting only once the consumed part is large keeps Next() cheap on a long stream
 // without letting the buffer grow past one frame and one read.
@@ -26,21 +19,16 @@ WireWriter::WireWriter() {
 }
 
 WireWriter& WireWriter::word(std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
+    AppendLe32(bytes_, value);
     return *this;
 }
 
 WireWriter& WireWriter::real(float value) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return word(bits);
+    return word(FloatBits(value));
 }
 
 WireWriter& WireWriter::real64(double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
+    const std::uint64_t bits = DoubleBits(value);
     word(static_cast<std::uint32_t>(bits));
     return word(static_cast<std::uint32_t>(bits >> 32));
 }
@@ -63,10 +51,7 @@ WireWriter& WireWriter::raw(const void* data, std::size_t size) {
 
 std::vector<std::uint8_t> WireWriter::Frame() const {
     std::vector<std::uint8_t> frame = bytes_;
-    const auto length = static_cast<std::uint32_t>(frame.size() - 4);
-    for (int i = 0; i < 4; ++i) {
-        frame[i] = static_cast<std::uint8_t>(length >> (8 * i));
-    }
+    StoreLe32(frame.data(), static_cast<std::uint32_t>(frame.size() - 4));
     return frame;
 }
 
@@ -101,7 +86,7 @@ bool WireReader::word(std::uint32_t& value) {
     if (!take(4, at)) {
         return false;
     }
-    value = getWord(at);
+    value = LoadLe32(at);
     return true;
 }
 
@@ -110,7 +95,7 @@ bool WireReader::real(float& value) {
     if (!word(bits)) {
         return false;
     }
-    std::memcpy(&value, &bits, sizeof value);
+    value = FloatFromBits(bits);
     return true;
 }
 
@@ -120,8 +105,7 @@ bool WireReader::real64(double& value) {
     if (!word(low) || !word(high)) {
         return false;
     }
-    const std::uint64_t bits = std::uint64_t{high} << 32 | low;
-    std::memcpy(&value, &bits, sizeof value);
+    value = DoubleFromBits(std::uint64_t{high} << 32 | low);
     return true;
 }
 
@@ -171,7 +155,7 @@ WireFrameDecoder::Status WireFrameDecoder::Next(std::vector<std::uint8_t>& paylo
     if (available < 4) {
         return Status::kNeedMore;
     }
-    const std::uint32_t length = getWord(&buffer_[start_]);
+    const std::uint32_t length = LoadLe32(&buffer_[start_]);
     // Judged on the length word alone, before the rest arrives, so a bad length never
     // makes us wait for (or store) a megabyte of garbage.
     if (length < 4 || length > kSimWireMaxFrame) {

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "platform/InstanceLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +11,7 @@
 
 namespace tavoro {
 
-SingleInstance::SingleInstance(const QString& folder, const QString& name) {
+InstanceLock::InstanceLock(const QString& folder, const QString& name) {
     QDir().mkpath(folder);
     QByteArray path = QDir(folder).filePath(name + ".lock").toLocal8Bit();
     int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -29,16 +29,16 @@ SingleInstance::SingleInstance(const QString& folder, const QString& name) {
     if (::ftruncate(fd, 0) == 0) {
         [[maybe_unused]] auto written = ::write(fd, pid.data(), pid.size());
     }
-    fd_ = fd;
+    handle_ = fd;
 }
 
-SingleInstance::~SingleInstance() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+InstanceLock::~InstanceLock() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
     }
 }
 
-QString SingleInstance::RuntimeFolder() {
+QString InstanceLock::RuntimeFolder() {
     // XDG_RUNTIME_DIR, or a private folder Qt creates under /tmp when it is not set.
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
