@@ -12,6 +12,7 @@
 #include "core/Settings.h"
 #include "platform/FileStamp.h"
 #include "support/EventLoop.h"
+#include "support/TempConfig.h"
 
 namespace tavoro {
 namespace {
@@ -61,9 +62,9 @@ void PrintTo(const ChangeCase& c, std::ostream* out) {
 
 class IniFileCacheTest : public ::testing::TestWithParam<ChangeCase> {
 protected:
-    fs::path path() const { return fs::path(dir_.path().toStdString()) / "corvanta.ini"; }
+    fs::path path() const { return config_.path(); }
 
-    QTemporaryDir dir_;
+    test::TempConfig config_;
 };
 
 TEST_P(IniFileCacheTest, AChangedFileIsSeenAtTheNextRead) {

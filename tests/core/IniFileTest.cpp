@@ -1,35 +1,27 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "core/IniFile.h"
 #include "support/EventLoop.h"
+#include "support/Seed.h"
+#include "support/TempConfig.h"
 
 namespace tavoro {
 namespace {
 
 class IniFileTest : public ::testing::Test {
 protected:
-    std::filesystem::path file() const {
-        return std::filesystem::path(dir_.path().toStdString()) / "corvanta.ini";
-    }
+    std::filesystem::path file() const { return config_.path(); }
+    void write(const std::string& content) { config_.Write(content); }
+    std::string content() const { return config_.Read(); }
 
-    void write(const std::string& content) {
-        std::ofstream out(file(), std::ios::binary);
-        out << content;
-    }
-
-    std::string content() const {
-        std::ifstream in(file(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    QTemporaryDir dir_;
+    test::TempConfig config_;
 };
 
 struct ReadCase {
@@ -165,7 +157,7 @@ TEST_F(IniFileTest, FailedWriteReportsFailureAndKeepsFile) {
     EXPECT_FALSE(ini.WriteString("s", "k", "v"));
     EXPECT_TRUE(std::filesystem::is_directory(file()));
 
-    IniFile nowhere(std::filesystem::path(dir_.path().toStdString()) / "no/such/dir/corvanta.ini");
+    IniFile nowhere(config_.path().parent_path() / "no/such/dir/corvanta.ini");
     EXPECT_FALSE(nowhere.WriteString("s", "k", "v"));
 }
 
@@ -183,6 +175,8 @@ TEST_F(IniFileTest, WriterKilledMidWriteLeavesACompleteFile) {
         std::string value = line.substr(equals + 1);
         return value == std::string(1500, 'a') || value == std::string(1900, 'b');
     };
+    std::mt19937 random(test::TestSeed());
+    std::uniform_int_distribution<int> delay_ms(5, 59);
     for (int round = 0; round < 15; ++round) {
         QProcess writer;
         writer.start(TAVORO_INI_WRITER_LOOP, {QString::fromStdString(file().string())});
@@ -190,7 +184,7 @@ TEST_F(IniFileTest, WriterKilledMidWriteLeavesACompleteFile) {
         ASSERT_TRUE(test::WaitUntil(
             [&] { return writer.canReadLine() || writer.state() != QProcess::Running; }));
         ASSERT_EQ(writer.readLine().trimmed(), "ready");
-        test::RunEventsFor(std::chrono::milliseconds(QRandomGenerator::global()->bounded(5, 60)));
+        test::RunEventsFor(std::chrono::milliseconds(delay_ms(random)));
         writer.kill();
         writer.waitForFinished(30000);
 

@@ -6,25 +6,18 @@
 #include <iterator>
 
 #include "core/Settings.h"
+#include "support/TempConfig.h"
 
 namespace tavoro {
 namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    std::filesystem::path file() const {
-        return std::filesystem::path(dir_.path().toStdString()) / "corvanta.ini";
-    }
-    void write(const std::string& content) {
-        std::ofstream out(file(), std::ios::binary);
-        out << content;
-    }
-    std::string content() const {
-        std::ifstream in(file(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::filesystem::path file() const { return config_.path(); }
+    void write(const std::string& content) { config_.Write(content); }
+    std::string content() const { return config_.Read(); }
 
-    QTemporaryDir dir_;
+    test::TempConfig config_;
     Settings settings_;
     CodeTables tables_;
 };
