@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "atc/LoginState.h"
 #include "atc/ReceiveQueue.h"
 #include "core/Aircraft.h"
 #include "core/Palette.h"
@@ -32,7 +33,7 @@ ReverseLookup SystemReverseLookup();
 //
 // The state of the link is shown by the server button's colour and bevel (panelColour,
 // panelBevel, announced by panelChanged) and by texts for the status bar (statusMessage).
-class ServerLink : public QObject {
+class ServerLink : public QObject, public LoginState {
     Q_OBJECT
 
 public:
@@ -53,12 +54,12 @@ public:
     // Writes one composed line, "\r\n" included; nothing happens while not connected.
     void SendLine(std::string_view line);
 
-    bool socket_connected() const { return socket_connected_; }
-    bool logged_in() const { return logged_in_; }
+    bool socket_connected() const override { return socket_connected_; }
+    bool logged_in() const override { return logged_in_; }
 
     // The two tests the dispatcher runs before login.
-    void AcceptLogin();
-    void RefuseLogin(const std::string& reason);
+    void AcceptLogin() override;
+    void RefuseLogin(const std::string& reason) override;
 
     // The line handler the receive timer calls for every received line.
     void SetDispatcher(ReceiveQueue::Dispatch dispatch) { dispatch_ = std::move(dispatch); }
