@@ -3,15 +3,16 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QTcpSocket>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "atc/LoginState.h"
 #include "atc/ReceiveQueue.h"
+#include "atc/ServerTransport.h"
 #include "core/Aircraft.h"
 #include "core/Palette.h"
 #include "core/Settings.h"
@@ -26,10 +27,10 @@ using ReverseLookup = std::function<void(const QHostAddress& address, QObject* c
 // The system resolver, through QHostInfo.
 ReverseLookup SystemReverseLookup();
 
-// The one TCP connection to the ATC server: connecting from the configured address and
+// The one connection to the ATC server: connecting from the configured address and
 // port, logging in as soon as it opens, logging off, and queueing received data for the
 // receive timer, which cuts it into lines for the dispatcher. Everything runs on the
-// thread that owns the object; the socket is asynchronous.
+// thread that owns the object; the transport under it is asynchronous.
 //
 // The state of the link is shown by the server button's colour and bevel (panelColour,
 // panelBevel, announced by panelChanged) and by texts for the status bar (statusMessage).
@@ -41,8 +42,10 @@ public:
     static constexpr int kRefusalPanel = 0;
     static constexpr int kConnectionPanel = 1;
 
+    // `transport` carries the connection: TCP, unless a test plays the server itself.
     ServerLink(const Settings& settings, const AircraftIdentity& identity,
                const AircraftState& state, ReverseLookup reverse_lookup = SystemReverseLookup(),
+               std::unique_ptr<ServerTransport> transport = std::make_unique<TcpServerTransport>(),
                QObject* parent = nullptr);
     ~ServerLink() override;
 
@@ -80,7 +83,7 @@ public:
     // When the main window is activated the button is repainted from socket_connected.
     void RepaintFromConnection();
 
-    QAbstractSocket::SocketState socketState() const { return socket_.state(); }
+    QAbstractSocket::SocketState socketState() const { return transport_->state(); }
 
 signals:
     void panelChanged();
@@ -96,8 +99,8 @@ signals:
 private:
     void ClientSocket1Connect();
     void ClientSocket1Disconnect();
-    void ClientSocket1Read();
-    void ClientSocket1Error(QAbstractSocket::SocketError error);
+    void ClientSocket1Read(const QByteArray& data);
+    void ClientSocket1Error(QAbstractSocket::SocketError error, const QString& text);
     void setPanel(Rgb colour);
     void setPanel(Rgb colour, Bevel bevel);
 
@@ -107,7 +110,7 @@ private:
     ReverseLookup reverse_lookup_;
     ReceiveQueue::Dispatch dispatch_;
 
-    QTcpSocket socket_;
+    std::unique_ptr<ServerTransport> transport_;
     QTimer timer4_;
     QTimer timer5_;
     ReceiveQueue receive_queue_;
