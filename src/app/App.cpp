@@ -23,7 +23,8 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
                     [this](const std::string& line) { form_objet_->AppendLog(ToDisplay(line)); }),
       ai_objects_(simconnect_, state_,
                   [this](const std::string& line) { form_objet_->AppendLog(ToDisplay(line)); }),
-      link_(settings_, identity_, state_, std::move(reverse_lookup)),
+      link_(settings_, identity_, state_, std::move(reverse_lookup),
+            std::make_unique<TcpServerTransport>()),
       dispatcher_(link_, settings_, identity_),
       reports_(link_, identity_, state_, failure_state_) {
     link_.SetDispatcher([this](const FieldList& fields) { dispatcher_.DispatchLine(fields); });

@@ -1,6 +1,5 @@
 #include "atc/Dispatcher.h"
 
-#include "atc/ServerLink.h"
 #include "core/Text.h"
 
 namespace tavoro {
@@ -20,11 +19,12 @@ void call(const Function& function, Args&&... args) {
 
 }  // namespace
 
-Dispatcher::Dispatcher(ServerLink& link, const Settings& settings, const AircraftIdentity& identity)
-    : link_(link), settings_(settings), identity_(identity) {}
+Dispatcher::Dispatcher(LoginState& login, const Settings& settings,
+                       const AircraftIdentity& identity)
+    : login_(login), settings_(settings), identity_(identity) {}
 
 void Dispatcher::DispatchLine(const FieldList& fields) {
-    if (link_.logged_in()) {
+    if (login_.logged_in()) {
         dispatchLoggedIn(fields);
     } else {
         dispatchLoggedOut(fields);
@@ -34,12 +34,12 @@ void Dispatcher::DispatchLine(const FieldList& fields) {
 void Dispatcher::dispatchLoggedOut(const FieldList& fields) {
     const std::string& type = Field(fields, 0);
     if (type == "$ERserver") {
-        link_.RefuseLogin(JoinFields(fields, 1));
+        login_.RefuseLogin(JoinFields(fields, 1));
     }
     // A "#TMserver" still queued from a connection that has closed logs nobody in:
     // the button would turn green with no connection behind it.
-    if (type == "#TMserver" && link_.socket_connected()) {
-        link_.AcceptLogin();
+    if (type == "#TMserver" && login_.socket_connected()) {
+        login_.AcceptLogin();
     }
 }
 

@@ -5,13 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "atc/LoginState.h"
 #include "atc/Protocol.h"
 #include "core/Aircraft.h"
 #include "core/Settings.h"
 
 namespace tavoro {
-
-class ServerLink;
 
 // Where the lines received while logged in go. Each target is a handler of the subsystem
 // that owns the work; an empty one is skipped, so a subsystem that is not wired simply
@@ -50,7 +49,9 @@ struct DispatchTargets {
 // passes several tests is handled by each, in order.
 class Dispatcher {
 public:
-    Dispatcher(ServerLink& link, const Settings& settings, const AircraftIdentity& identity);
+    // `login` is read for every line: a line may log in or close the connection, and the
+    // lines after it in the same block see the new state.
+    Dispatcher(LoginState& login, const Settings& settings, const AircraftIdentity& identity);
 
     void SetTargets(DispatchTargets targets) { targets_ = std::move(targets); }
 
@@ -60,7 +61,7 @@ private:
     void dispatchLoggedOut(const FieldList& fields);
     void dispatchLoggedIn(const FieldList& fields);
 
-    ServerLink& link_;
+    LoginState& login_;
     const Settings& settings_;
     const AircraftIdentity& identity_;
     DispatchTargets targets_;

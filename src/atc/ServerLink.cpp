@@ -23,28 +23,32 @@ ReverseLookup SystemReverseLookup() {
 }
 
 ServerLink::ServerLink(const Settings& settings, const AircraftIdentity& identity,
-                       const AircraftState& state, ReverseLookup reverse_lookup, QObject* parent)
+                       const AircraftState& state, ReverseLookup reverse_lookup,
+                       std::unique_ptr<ServerTransport> transport, QObject* parent)
     : QObject(parent),
       settings_(settings),
       identity_(identity),
       state_(state),
-      reverse_lookup_(std::move(reverse_lookup)) {
+      reverse_lookup_(std::move(reverse_lookup)),
+      transport_(std::move(transport)) {
     timer4_.setObjectName("Timer4");
     timer5_.setObjectName("Timer5");
     timer5_.setInterval(100);
     connect(&timer4_, &QTimer::timeout, this, &ServerLink::positionReportDue);
     connect(&timer5_, &QTimer::timeout, this, &ServerLink::ProcessReceiveQueue);
 
-    connect(&socket_, &QTcpSocket::connected, this, &ServerLink::ClientSocket1Connect);
-    connect(&socket_, &QTcpSocket::disconnected, this, &ServerLink::ClientSocket1Disconnect);
-    connect(&socket_, &QTcpSocket::readyRead, this, &ServerLink::ClientSocket1Read);
-    connect(&socket_, &QTcpSocket::errorOccurred, this, &ServerLink::ClientSocket1Error);
+    connect(transport_.get(), &ServerTransport::connected, this, &ServerLink::ClientSocket1Connect);
+    connect(transport_.get(), &ServerTransport::disconnected, this,
+            &ServerLink::ClientSocket1Disconnect);
+    connect(transport_.get(), &ServerTransport::dataRead, this, &ServerLink::ClientSocket1Read);
+    connect(transport_.get(), &ServerTransport::errorOccurred, this,
+            &ServerLink::ClientSocket1Error);
 }
 
 ServerLink::~ServerLink() {
-    // The socket dies with this object and would report its own closing to handlers
+    // The transport dies with this object and would report its own closing to handlers
     // of an object already half destroyed.
-    socket_.disconnect(this);
+    transport_->disconnect(this);
 }
 
 void ServerLink::ConnectToServer() {
@@ -61,22 +65,22 @@ void ServerLink::ConnectToServer() {
         return;
     }
     // A click while an earlier attempt is still pending starts over.
-    if (socket_.state() != QAbstractSocket::UnconnectedState) {
-        socket_.abort();
+    if (transport_->state() != QAbstractSocket::UnconnectedState) {
+        transport_->Abort();
     }
     connecting_ = true;
-    socket_.connectToHost(ToDisplay(settings_.server_address), static_cast<quint16>(port));
+    transport_->ConnectToHost(ToDisplay(settings_.server_address), static_cast<quint16>(port));
     setPanel(kOrange);
 }
 
 void ServerLink::DisconnectFromServer() {
     SendLine(ComposeLogoff(identity_.atc_identifier));
-    if (socket_.state() == QAbstractSocket::ConnectedState) {
+    if (transport_->state() == QAbstractSocket::ConnectedState) {
         // Lets the "#DP" leave before the connection closes.
-        socket_.disconnectFromHost();
-    } else if (socket_.state() != QAbstractSocket::UnconnectedState) {
+        transport_->DisconnectFromHost();
+    } else if (transport_->state() != QAbstractSocket::UnconnectedState) {
         connecting_ = false;
-        socket_.abort();
+        transport_->Abort();
         setPanel(kRed, Bevel::Raised);
     }
     timer4_.stop();
@@ -87,10 +91,9 @@ void ServerLink::SendLine(std::string_view line) {
     if (!socket_connected_) {
         return;
     }
-    socket_.write(line.data(), static_cast<qint64>(line.size()));
-    // Hand the line to the system now rather than at the next event-loop turn, so a
-    // "#DP" sent while the program closes still leaves.
-    socket_.flush();
+    // The transport hands the line to the system at once, so a "#DP" sent while the
+    // program closes still leaves.
+    transport_->Write(line);
 }
 
 void ServerLink::AcceptLogin() {
@@ -104,9 +107,9 @@ void ServerLink::AcceptLogin() {
 }
 
 void ServerLink::RefuseLogin(const std::string& reason) {
-    // The disconnect event runs inside abort(), so lines after the refusal in the same
+    // The disconnect event runs inside Abort(), so lines after the refusal in the same
     // block are handled as logged out.
-    socket_.abort();
+    transport_->Abort();
     emit statusMessage(kRefusalPanel, QStringLiteral("refusé: ") + ToDisplay(reason));
 }
 
@@ -139,7 +142,7 @@ void ServerLink::ClientSocket1Connect() {
 
     emit statusMessage(kConnectionPanel, QStringLiteral("connecté "));
     std::uint64_t connection = connection_number_;
-    reverse_lookup_(socket_.peerAddress(), this, [this, connection](const QString& name) {
+    reverse_lookup_(transport_->peerAddress(), this, [this, connection](const QString& name) {
         // The answer may come after that connection has gone; it then says nothing.
         if (socket_connected_ && connection == connection_number_ && !name.isEmpty()) {
             emit statusMessage(kConnectionPanel, QStringLiteral("connecté ") + name);
@@ -159,14 +162,13 @@ void ServerLink::ClientSocket1Disconnect() {
     setPanel(kRed, Bevel::Raised);
 }
 
-void ServerLink::ClientSocket1Read() {
-    QByteArray data = socket_.readAll();
+void ServerLink::ClientSocket1Read(const QByteArray& data) {
     if (!data.isEmpty()) {
         receive_queue_.Append(data.toStdString(), connection_number_);
     }
 }
 
-void ServerLink::ClientSocket1Error(QAbstractSocket::SocketError error) {
+void ServerLink::ClientSocket1Error(QAbstractSocket::SocketError error, const QString& text) {
     if (connecting_) {
         connecting_ = false;
         emit statusMessage(kConnectionPanel, QStringLiteral("erreur de connexion"));
@@ -177,9 +179,8 @@ void ServerLink::ClientSocket1Error(QAbstractSocket::SocketError error) {
     if (error == QAbstractSocket::RemoteHostClosedError) {
         return;
     }
-    emit errorMessage(QStringLiteral("Erreur de socket %1 : %2")
-                          .arg(static_cast<int>(error))
-                          .arg(socket_.errorString()));
+    emit errorMessage(
+        QStringLiteral("Erreur de socket %1 : %2").arg(static_cast<int>(error)).arg(text));
 }
 
 void ServerLink::setPanel(Rgb colour) {

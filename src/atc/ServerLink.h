@@ -3,14 +3,16 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QTcpSocket>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "atc/LoginState.h"
 #include "atc/ReceiveQueue.h"
+#include "atc/ServerTransport.h"
 #include "core/Aircraft.h"
 #include "core/Palette.h"
 #include "core/Settings.h"
@@ -25,14 +27,14 @@ using ReverseLookup = std::function<void(const QHostAddress& address, QObject* c
 // The system resolver, through QHostInfo.
 ReverseLookup SystemReverseLookup();
 
-// The one TCP connection to the ATC server: connecting from the configured address and
+// The one connection to the ATC server: connecting from the configured address and
 // port, logging in as soon as it opens, logging off, and queueing received data for the
 // receive timer, which cuts it into lines for the dispatcher. Everything runs on the
-// thread that owns the object; the socket is asynchronous.
+// thread that owns the object; the transport under it is asynchronous.
 //
 // The state of the link is shown by the server button's colour and bevel (panelColour,
 // panelBevel, announced by panelChanged) and by texts for the status bar (statusMessage).
-class ServerLink : public QObject {
+class ServerLink : public QObject, public LoginState {
     Q_OBJECT
 
 public:
@@ -40,8 +42,10 @@ public:
     static constexpr int kRefusalPanel = 0;
     static constexpr int kConnectionPanel = 1;
 
+    // `transport` carries the connection: TCP, unless a test plays the server itself.
     ServerLink(const Settings& settings, const AircraftIdentity& identity,
                const AircraftState& state, ReverseLookup reverse_lookup = SystemReverseLookup(),
+               std::unique_ptr<ServerTransport> transport = std::make_unique<TcpServerTransport>(),
                QObject* parent = nullptr);
     ~ServerLink() override;
 
@@ -53,12 +57,12 @@ public:
     // Writes one composed line, "\r\n" included; nothing happens while not connected.
     void SendLine(std::string_view line);
 
-    bool socket_connected() const { return socket_connected_; }
-    bool logged_in() const { return logged_in_; }
+    bool socket_connected() const override { return socket_connected_; }
+    bool logged_in() const override { return logged_in_; }
 
     // The two tests the dispatcher runs before login.
-    void AcceptLogin();
-    void RefuseLogin(const std::string& reason);
+    void AcceptLogin() override;
+    void RefuseLogin(const std::string& reason) override;
 
     // The line handler the receive timer calls for every received line.
     void SetDispatcher(ReceiveQueue::Dispatch dispatch) { dispatch_ = std::move(dispatch); }
@@ -79,7 +83,7 @@ public:
     // When the main window is activated the button is repainted from socket_connected.
     void RepaintFromConnection();
 
-    QAbstractSocket::SocketState socketState() const { return socket_.state(); }
+    QAbstractSocket::SocketState socketState() const { return transport_->state(); }
 
 signals:
     void panelChanged();
@@ -95,8 +99,8 @@ signals:
 private:
     void ClientSocket1Connect();
     void ClientSocket1Disconnect();
-    void ClientSocket1Read();
-    void ClientSocket1Error(QAbstractSocket::SocketError error);
+    void ClientSocket1Read(const QByteArray& data);
+    void ClientSocket1Error(QAbstractSocket::SocketError error, const QString& text);
     void setPanel(Rgb colour);
     void setPanel(Rgb colour, Bevel bevel);
 
@@ -106,7 +110,7 @@ private:
     ReverseLookup reverse_lookup_;
     ReceiveQueue::Dispatch dispatch_;
 
-    QTcpSocket socket_;
+    std::unique_ptr<ServerTransport> transport_;
     QTimer timer4_;
     QTimer timer5_;
     ReceiveQueue receive_queue_;

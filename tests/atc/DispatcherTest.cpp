@@ -5,16 +5,11 @@
 #include <vector>
 
 #include "atc/Dispatcher.h"
-#include "atc/ServerLink.h"
+#include "atc/LoginState.h"
 #include "core/Numbers.h"
-#include "support/AtcServerProcess.h"
-#include "support/EventLoop.h"
 
 namespace tavoro {
 namespace {
-
-using test::AtcServerProcess;
-using test::WaitUntil;
 
 std::string joined(const FieldList& fields) {
     std::string text;
@@ -23,6 +18,26 @@ std::string joined(const FieldList& fields) {
     }
     return text;
 }
+
+// The login as the link keeps it: accepting logs in, refusing closes the connection.
+// Every answer is also written into `answers`, in order.
+struct FakeLoginState : LoginState {
+    bool connected = false;
+    bool in = false;
+    std::vector<std::string> answers;
+
+    bool socket_connected() const override { return connected; }
+    bool logged_in() const override { return in; }
+    void AcceptLogin() override {
+        answers.push_back("accept");
+        in = true;
+    }
+    void RefuseLogin(const std::string& reason) override {
+        answers.push_back("refuse " + reason);
+        connected = false;
+        in = false;
+    }
+};
 
 // A dispatcher whose every target writes what it received into `calls`, in order.
 class DispatcherTest : public ::testing::Test {
@@ -62,14 +77,9 @@ protected:
         dispatcher_.SetTargets(std::move(t));
     }
 
-    // Logs in at a running stand-in server: the logged-in tests need a real login.
     void logIn() {
-        ASSERT_TRUE(server_.started());
-        settings_.server_address = "127.0.0.1";
-        settings_.server_port = std::to_string(server_.port());
-        link_.SetDispatcher([this](const FieldList& f) { dispatcher_.DispatchLine(f); });
-        link_.ConnectToServer();
-        ASSERT_TRUE(WaitUntil([&] { return link_.logged_in(); }));
+        login_.connected = true;
+        login_.in = true;
     }
 
     std::vector<std::string> dispatch(const std::string& line) {
@@ -80,11 +90,8 @@ protected:
 
     Settings settings_;
     AircraftIdentity identity_;
-    AircraftState state_;
-    ServerLink link_{settings_, identity_, state_,
-                     [](const QHostAddress&, QObject*, auto done) { done(QString()); }};
-    Dispatcher dispatcher_{link_, settings_, identity_};
-    AtcServerProcess server_;
+    FakeLoginState login_;
+    Dispatcher dispatcher_{login_, settings_, identity_};
     std::vector<std::string> calls_;
     // The callsigns the fake station table answers as selected.
     std::set<std::string> selected_ = {"LFPG_TWR"};
@@ -139,7 +146,9 @@ TEST_F(DispatcherTest, LoggedInLinesReachTheirTargetsInOrder) {
     for (const LineCase& c : cases) {
         EXPECT_EQ(dispatch(c.line), c.calls) << c.line;
     }
-    EXPECT_TRUE(link_.socket_connected());  // the refusal line closed nothing
+    // The refusal and the welcome after login answered nothing: the connection stays.
+    EXPECT_TRUE(login_.answers.empty());
+    EXPECT_TRUE(login_.socket_connected());
 }
 
 TEST_F(DispatcherTest, ALineThatPassesTwoTestsIsHandledByBoth) {
@@ -181,35 +190,78 @@ TEST_F(DispatcherTest, AConversionErrorEndsTheLineWithEarlierEffectsKept) {
 }
 
 TEST_F(DispatcherTest, BeforeLoginOnlyTheLoginAnswersCount) {
-    // Not connected: a refusal is still shown; every logged-in type is ignored.
-    for (const char* line : {"#AALFPG_TWR", "%LFPG_TWR:18.5:4:50:1:49.0:2.5:0", "#DALFPG_TWR",
-                             "#TMLFPG_TWR:ABC12:hi", "ZULU:12:30", "METAR:X", "$ADMIN:FAILURE:1",
-                             "$ControlAI:CREATE:x", "$DEPOTFP:x", "$ACUDEPOT:x"}) {
-        EXPECT_TRUE(dispatch(line).empty()) << line;
+    // Connected or not, every logged-in type is ignored until the server accepts.
+    for (bool connected : {false, true}) {
+        login_.connected = connected;
+        for (const char* line :
+             {"#AALFPG_TWR", "%LFPG_TWR:18.5:4:50:1:49.0:2.5:0", "#DALFPG_TWR",
+              "#TMLFPG_TWR:ABC12:hi", "ZULU:12:30", "METAR:X", "$ADMIN:FAILURE:1",
+              "$ControlAI:CREATE:x", "$DEPOTFP:x", "$ACUDEPOT:x"}) {
+            EXPECT_TRUE(dispatch(line).empty()) << line << " connected " << connected;
+        }
     }
-    EXPECT_FALSE(link_.logged_in());
+    EXPECT_TRUE(login_.answers.empty());
+    EXPECT_FALSE(login_.logged_in());
+}
+
+struct LoginLineCase {
+    const char* line;
+    bool connected;
+    std::vector<std::string> answers;
+};
+
+TEST_F(DispatcherTest, TheServersAnswersToTheLogin) {
+    const LoginLineCase cases[] = {
+        {"#TMserver:ABC12:Bienvenue", true, {"accept"}},
+        // A welcome still queued from a connection that has closed logs nobody in.
+        {"#TMserver:ABC12:Bienvenue", false, {}},
+        // A refusal is shown whatever the connection, its fields joined without separator.
+        {"$ERserver:ABC12:2::Invalid callsign", true, {"refuse ABC122Invalid callsign"}},
+        {"$ERserver:ABC12:2::Invalid callsign", false, {"refuse ABC122Invalid callsign"}},
+        {"$ERserver", true, {"refuse "}},
+        // The type is matched whole.
+        {"#TMserverX:ABC12:hi", true, {}},
+        {"#TMserve:ABC12:hi", true, {}},
+        {"$ERserverX:not a refusal", true, {}},
+        {"#TMSERVER:ABC12:hi", true, {}},
+    };
+    for (const LoginLineCase& c : cases) {
+        login_ = FakeLoginState{};
+        login_.connected = c.connected;
+        EXPECT_TRUE(dispatch(c.line).empty()) << c.line;
+        EXPECT_EQ(login_.answers, c.answers) << c.line << " connected " << c.connected;
+    }
+}
+
+// The login is read afresh for every line: what one line settles holds for the next.
+TEST_F(DispatcherTest, LinesAfterALoginAnswerSeeItsOutcome) {
+    login_.connected = true;
+    dispatch("#TMserver:ABC12:Bienvenue");
+    EXPECT_EQ(dispatch("ZULU:12:30"), std::vector<std::string>{"zulu 12 30"});
+
+    // A refusal closes the connection: a welcome after it in the same block logs nobody in.
+    login_ = FakeLoginState{};
+    login_.connected = true;
+    dispatch("$ERserver:ABC12:Invalid password");
+    dispatch("#TMserver:ABC12:Bienvenue");
+    EXPECT_EQ(login_.answers, std::vector<std::string>{"refuse ABC12Invalid password"});
+    EXPECT_TRUE(dispatch("ZULU:12:30").empty());
 }
 
 // Every target left empty: a subsystem that is not wired hears nothing and nothing fails.
 TEST(DispatcherWithoutTargetsTest, LinesWithNoTargetAreDropped) {
     Settings settings;
     AircraftIdentity identity;
-    AircraftState state;
-    AtcServerProcess server;
-    ASSERT_TRUE(server.started());
-    settings.server_address = "127.0.0.1";
-    settings.server_port = std::to_string(server.port());
-    ServerLink link(settings, identity, state,
-                    [](const QHostAddress&, QObject*, auto done) { done(QString()); });
-    Dispatcher dispatcher(link, settings, identity);
-    link.SetDispatcher([&](const FieldList& f) { dispatcher.DispatchLine(f); });
-    link.ConnectToServer();
-    ASSERT_TRUE(WaitUntil([&] { return link.logged_in(); }));
+    FakeLoginState login;
+    login.connected = true;
+    login.in = true;
+    Dispatcher dispatcher(login, settings, identity);
     for (const char* line : {"#AALFPG_TWR", "#TMLFPG_TWR:x:y", "#TMAUDIOLFPG_TWR:x:y",
                              "$ControlAI:CREATE:x", "ZULU:1:2", "$DEPOTFP"}) {
         EXPECT_NO_THROW(dispatcher.DispatchLine(SplitText(line, ':'))) << line;
     }
-    EXPECT_TRUE(link.logged_in());
+    EXPECT_TRUE(login.logged_in());
+    EXPECT_TRUE(login.answers.empty());
 }
 
 }  // namespace
