@@ -24,18 +24,18 @@ ReverseLookup SystemReverseLookup() {
 
 ServerLink::ServerLink(const Settings& settings, const AircraftIdentity& identity,
                        const AircraftState& state, ReverseLookup reverse_lookup,
-                       std::unique_ptr<ServerTransport> transport, QObject* parent)
+                       std::unique_ptr<ServerTransport> transport, TimerFactory& timers,
+                       QObject* parent)
     : QObject(parent),
       settings_(settings),
       identity_(identity),
       state_(state),
       reverse_lookup_(std::move(reverse_lookup)),
-      transport_(std::move(transport)) {
-    timer4_.setObjectName("Timer4");
-    timer5_.setObjectName("Timer5");
-    timer5_.setInterval(100);
-    connect(&timer4_, &QTimer::timeout, this, &ServerLink::positionReportDue);
-    connect(&timer5_, &QTimer::timeout, this, &ServerLink::ProcessReceiveQueue);
+      transport_(std::move(transport)),
+      timer4_(timers.Create("Timer4", 0)),
+      timer5_(timers.Create("Timer5", 100)) {
+    timer4_->OnTick([this] { emit positionReportDue(); });
+    timer5_->OnTick([this] { ProcessReceiveQueue(); });
 
     connect(transport_.get(), &ServerTransport::connected, this, &ServerLink::ClientSocket1Connect);
     connect(transport_.get(), &ServerTransport::disconnected, this,
@@ -83,8 +83,8 @@ void ServerLink::DisconnectFromServer() {
         transport_->Abort();
         setPanel(kRed, Bevel::Raised);
     }
-    timer4_.stop();
-    timer5_.stop();
+    timer4_->Stop();
+    timer5_->Stop();
 }
 
 void ServerLink::SendLine(std::string_view line) {
@@ -101,8 +101,8 @@ void ServerLink::AcceptLogin() {
     setPanel(kGreen);
     // After the server dropped a connection the reports never stopped; enabling the
     // running timer again leaves its beat alone rather than starting the wait over.
-    if (timer4_.interval() > 0 && !timer4_.isActive()) {
-        timer4_.start();
+    if (timer4_->Interval() > 0 && !timer4_->IsActive()) {
+        timer4_->Start();
     }
 }
 
@@ -114,7 +114,7 @@ void ServerLink::RefuseLogin(const std::string& reason) {
 }
 
 void ServerLink::SetReportInterval(int interval_ms) {
-    timer4_.setInterval(std::max(interval_ms, 0));
+    timer4_->SetInterval(std::max(interval_ms, 0));
 }
 
 void ServerLink::ProcessReceiveQueue() {
@@ -149,7 +149,7 @@ void ServerLink::ClientSocket1Connect() {
         }
     });
 
-    timer5_.start();
+    timer5_->Start();
     SendLine(ComposeLogin(identity_.atc_identifier, settings_.server_name,
                           settings_.server_password, identity_.atc_type, identity_.atc_model,
                           state_.engine_count));

@@ -3,7 +3,6 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "core/Aircraft.h"
 #include "core/Palette.h"
 #include "core/Settings.h"
+#include "core/Timer.h"
 
 namespace tavoro {
 
@@ -46,7 +46,7 @@ public:
     ServerLink(const Settings& settings, const AircraftIdentity& identity,
                const AircraftState& state, ReverseLookup reverse_lookup = SystemReverseLookup(),
                std::unique_ptr<ServerTransport> transport = std::make_unique<TcpServerTransport>(),
-               QObject* parent = nullptr);
+               TimerFactory& timers = EventLoopTimers(), QObject* parent = nullptr);
     ~ServerLink() override;
 
     // Opens the connection to [connect] adresse and port; the login follows on connect.
@@ -70,9 +70,9 @@ public:
     // Timer4 runs the position reports; its interval is [envoi] avion. An interval of 0
     // or less means no report is ever sent (the timer is never started).
     void SetReportInterval(int interval_ms);
-    QTimer& Timer4() { return timer4_; }
+    Timer& Timer4() { return *timer4_; }
     // Timer5 takes one received block apart every 100 ms.
-    QTimer& Timer5() { return timer5_; }
+    Timer& Timer5() { return *timer5_; }
 
     // One receive tick.
     void ProcessReceiveQueue();
@@ -111,8 +111,8 @@ private:
     ReceiveQueue::Dispatch dispatch_;
 
     std::unique_ptr<ServerTransport> transport_;
-    QTimer timer4_;
-    QTimer timer5_;
+    std::unique_ptr<Timer> timer4_;
+    std::unique_ptr<Timer> timer5_;
     ReceiveQueue receive_queue_;
     // Numbers each connection, so that data of an old connection is never joined to
     // data of a new one.

@@ -136,10 +136,10 @@ TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
         EXPECT_EQ(timer->interval(), interval) << name;
         EXPECT_EQ(timer->isActive(), active) << name;
     }
-    EXPECT_EQ(app->link().Timer4().interval(), 1000);
-    EXPECT_FALSE(app->link().Timer4().isActive());
-    EXPECT_EQ(app->link().Timer5().interval(), 100);
-    EXPECT_FALSE(app->link().Timer5().isActive());
+    EXPECT_EQ(app->link().Timer4().Interval(), 1000);
+    EXPECT_FALSE(app->link().Timer4().IsActive());
+    EXPECT_EQ(app->link().Timer5().Interval(), 100);
+    EXPECT_FALSE(app->link().Timer5().IsActive());
 
     auto* bar = form.findChild<QStatusBar*>("StatusBar1");
     ASSERT_NE(bar, nullptr);

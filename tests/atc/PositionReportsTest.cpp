@@ -102,7 +102,7 @@ TEST_F(PositionReportsTest, ReportsResumeOnANewConnectionBeforeItsLogin) {
     server_.Command("hold");
     server_.Command("drop");
     ASSERT_TRUE(WaitUntil([&] { return !link_.socket_connected(); }));
-    EXPECT_TRUE(link_.Timer4().isActive());
+    EXPECT_TRUE(link_.Timer4().IsActive());
 
     // The user connects again; the server holds the login, and reports already flow.
     link_.ConnectToServer();

@@ -1,20 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "atc/Dispatcher.h"
 #include "atc/ServerLink.h"
-#include "support/EventLoop.h"
 #include "support/FakeServerTransport.h"
+#include "support/ManualTimers.h"
 
 namespace tavoro {
 namespace {
 
 using test::FakeServerTransport;
-using test::WaitUntil;
 
 // What the link showed, in order, as the main window would have drawn it.
 struct LinkObserver {
@@ -79,7 +77,7 @@ protected:
         auto transport = std::make_unique<FakeServerTransport>();
         transport_ = transport.get();
         auto link = std::make_unique<ServerLink>(settings_, identity_, state_, std::move(lookup),
-                                                 std::move(transport));
+                                                 std::move(transport), timers_);
         dispatcher_ = std::make_unique<Dispatcher>(*link, settings_, identity_);
         link->SetDispatcher([this](const FieldList& fields) {
             dispatched_.push_back(fields);
@@ -108,6 +106,8 @@ protected:
     AircraftIdentity identity_;
     AircraftState state_;
     FakeServerTransport* transport_ = nullptr;
+    // The link's Timer4 and Timer5 tick when the test fires them.
+    test::ManualTimers timers_;
     std::unique_ptr<Dispatcher> dispatcher_;
     std::vector<FieldList> dispatched_;
 };
@@ -121,7 +121,7 @@ TEST_F(ServerLinkTest, ConnectsLogsInAndLogsOff) {
     EXPECT_EQ(transport_->calls, std::vector<std::string>{"connect 127.0.0.1:6809"});
     EXPECT_EQ(link->panelColour(), kOrange);
     EXPECT_FALSE(link->socket_connected());
-    EXPECT_FALSE(link->Timer5().isActive());
+    EXPECT_FALSE(link->Timer5().IsActive());
 
     // The login leaves as soon as the connection opens, before any answer.
     transport_->AcceptConnection();
@@ -129,19 +129,23 @@ TEST_F(ServerLinkTest, ConnectsLogsInAndLogsOff) {
     EXPECT_TRUE(link->socket_connected());
     EXPECT_FALSE(link->logged_in());
     EXPECT_EQ(seen.colours, (std::vector<Rgb>{kOrange, kLime}));
-    EXPECT_TRUE(link->Timer5().isActive());
-    EXPECT_EQ(link->Timer5().interval(), 100);
-    EXPECT_FALSE(link->Timer4().isActive());
+    EXPECT_TRUE(link->Timer5().IsActive());
+    EXPECT_EQ(link->Timer5().Interval(), 100);
+    EXPECT_FALSE(link->Timer4().IsActive());
 
     // The receive timer hands the welcome to the dispatcher, which logs in.
     transport_->Deliver(kWelcome);
-    ASSERT_TRUE(WaitUntil([&] { return link->logged_in(); }));
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    ASSERT_TRUE(link->logged_in());
     EXPECT_EQ(seen.colours, (std::vector<Rgb>{kOrange, kLime, kGreen}));
     EXPECT_EQ(link->panelBevel(), Bevel::Lowered);
     EXPECT_EQ(seen.lastStatus(ServerLink::kConnectionPanel), "connecté atc.example");
     // The report timer runs once logged in.
-    EXPECT_TRUE(link->Timer4().isActive());
-    EXPECT_TRUE(WaitUntil([&] { return seen.reports_due >= 2; }));
+    EXPECT_TRUE(link->Timer4().IsActive());
+    EXPECT_EQ(link->Timer4().Interval(), 50);
+    ASSERT_TRUE(timers_.Fire("Timer4"));
+    ASSERT_TRUE(timers_.Fire("Timer4"));
+    EXPECT_EQ(seen.reports_due, 2);
 
     link->DisconnectFromServer();
     // The logoff leaves before the connection closes, and the close lets it leave.
@@ -153,8 +157,8 @@ TEST_F(ServerLinkTest, ConnectsLogsInAndLogsOff) {
     EXPECT_EQ(link->panelColour(), kRed);
     EXPECT_EQ(link->panelBevel(), Bevel::Raised);
     EXPECT_EQ(seen.lastStatus(ServerLink::kConnectionPanel), "server disconnected");
-    EXPECT_FALSE(link->Timer4().isActive());
-    EXPECT_FALSE(link->Timer5().isActive());
+    EXPECT_FALSE(link->Timer4().IsActive());
+    EXPECT_FALSE(link->Timer5().IsActive());
     EXPECT_TRUE(seen.errors.empty());
 }
 
@@ -228,7 +232,7 @@ TEST_F(ServerLinkTest, RefusedLoginClosesAndShowsTheReason) {
     EXPECT_EQ(link->panelColour(), kRed);
     EXPECT_EQ(link->panelBevel(), Bevel::Raised);
     EXPECT_EQ(seen.lastStatus(ServerLink::kConnectionPanel), "server disconnected");
-    EXPECT_FALSE(link->Timer4().isActive());
+    EXPECT_FALSE(link->Timer4().IsActive());
     EXPECT_TRUE(seen.errors.empty());
 }
 
@@ -255,7 +259,7 @@ TEST_F(ServerLinkTest, NothingListeningIsAConnectError) {
     EXPECT_EQ(seen.colours, (std::vector<Rgb>{kOrange, kRed}));
     EXPECT_EQ(seen.lastStatus(ServerLink::kConnectionPanel), "erreur de connexion");
     EXPECT_FALSE(link->socket_connected());
-    EXPECT_FALSE(link->Timer5().isActive());
+    EXPECT_FALSE(link->Timer5().IsActive());
     EXPECT_TRUE(transport_->written.empty());
     EXPECT_TRUE(seen.errors.empty());
 }
@@ -389,8 +393,8 @@ TEST_F(ServerLinkTest, ServerClosingLeavesTheTimersRunning) {
     EXPECT_EQ(link->panelColour(), kRed);
     EXPECT_EQ(link->panelBevel(), Bevel::Raised);
     EXPECT_EQ(seen.lastStatus(ServerLink::kConnectionPanel), "server disconnected");
-    EXPECT_TRUE(link->Timer4().isActive());
-    EXPECT_TRUE(link->Timer5().isActive());
+    EXPECT_TRUE(link->Timer4().IsActive());
+    EXPECT_TRUE(link->Timer5().IsActive());
     EXPECT_TRUE(seen.errors.empty());
 
     // Nothing goes out while the connection is down, and nothing breaks.
@@ -410,21 +414,18 @@ TEST_F(ServerLinkTest, ServerClosingLeavesTheTimersRunning) {
 // not restart its wait, or reports would come late after every reconnection.
 TEST_F(ServerLinkTest, ALoginAfterADropKeepsTheReportBeat) {
     auto link = makeLink();
-    // Long coarse timers are rounded to the second; the wait is read to the millisecond.
-    link->Timer4().setTimerType(Qt::PreciseTimer);
     link->SetReportInterval(3'600'000);
     logIn(*link);
     transport_->DropConnection();
-    test::RunEventsFor(std::chrono::milliseconds(50));
-    int remaining_before = link->Timer4().remainingTime();
-    ASSERT_LT(remaining_before, 3'600'000 - 40);
+    ASSERT_TRUE(link->Timer4().IsActive());
+    const int starts_before = timers_["Timer4"]->starts();
 
     link->ConnectToServer();
     transport_->AcceptConnection();
     transport_->Deliver(kWelcome);
     drain(*link);
     ASSERT_TRUE(link->logged_in());
-    EXPECT_LE(link->Timer4().remainingTime(), remaining_before);
+    EXPECT_EQ(timers_["Timer4"]->starts(), starts_before);
 }
 
 TEST_F(ServerLinkTest, ReceivedLinesReachTheDispatcherInOrder) {
@@ -501,7 +502,7 @@ TEST_F(ServerLinkTest, DataHandledAfterTheDisconnectLogsNobodyIn) {
     EXPECT_EQ(dispatched_.size(), 2u);
     EXPECT_FALSE(link->logged_in());
     EXPECT_EQ(link->panelColour(), kRed);
-    EXPECT_FALSE(link->Timer4().isActive());
+    EXPECT_FALSE(link->Timer4().IsActive());
 }
 
 TEST_F(ServerLinkTest, EveryTickSaysItIsDoneEvenWithNothingQueued) {
@@ -523,26 +524,27 @@ TEST_F(ServerLinkTest, ZeroIntervalNeverStartsTheReportTimer) {
     LinkObserver seen(*link);
     link->SetReportInterval(0);
     logIn(*link);
-    EXPECT_FALSE(link->Timer4().isActive());
-    test::RunEventsFor(std::chrono::milliseconds(200));
+    EXPECT_FALSE(link->Timer4().IsActive());
+    EXPECT_FALSE(timers_.Fire("Timer4"));
     EXPECT_EQ(seen.reports_due, 0);
 }
 
 TEST_F(ServerLinkTest, NegativeIntervalIsNoInterval) {
     auto link = makeLink();
     link->SetReportInterval(-5);
-    EXPECT_EQ(link->Timer4().interval(), 0);
+    EXPECT_EQ(link->Timer4().Interval(), 0);
     logIn(*link);
-    EXPECT_FALSE(link->Timer4().isActive());
+    EXPECT_FALSE(link->Timer4().IsActive());
 }
 
 TEST_F(ServerLinkTest, DisconnectWithoutConnectionSendsNothingAndStopsTimers) {
     auto link = makeLink();
-    link->Timer4().start(1000);
-    link->Timer5().start();
+    link->Timer4().SetInterval(1000);
+    link->Timer4().Start();
+    link->Timer5().Start();
     link->DisconnectFromServer();
-    EXPECT_FALSE(link->Timer4().isActive());
-    EXPECT_FALSE(link->Timer5().isActive());
+    EXPECT_FALSE(link->Timer4().IsActive());
+    EXPECT_FALSE(link->Timer5().IsActive());
     EXPECT_TRUE(transport_->calls.empty());
     EXPECT_EQ(link->socketState(), QAbstractSocket::UnconnectedState);
 }
