@@ -1,6 +1,6 @@
 // One received block announcing a busy network at once, 5,000 "#AA" and 5,000 "%" lines,
-// taken through the receive queue, the dispatcher and the station table, and drawn in
-// ListBox_ATC: what one 100 ms receive tick must finish.
+// taken through the receive queue, the dispatcher, the station table and its list, and
+// drawn in ListBox_ATC: what one 100 ms receive tick must finish.
 
 #include <benchmark/benchmark.h>
 
@@ -13,11 +13,13 @@
 #include <fstream>
 #include <memory>
 
+#include "atc/AtcList.h"
 #include "atc/AtcListBox.h"
-#include "atc/AtcStations.h"
+#include "atc/AtisSelection.h"
 #include "atc/Dispatcher.h"
 #include "atc/ReceiveQueue.h"
 #include "atc/ServerLink.h"
+#include "atc/StationTable.h"
 
 namespace tavoro {
 namespace {
@@ -64,11 +66,14 @@ void BM_BusyNetworkBlock(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         {
-            AtcStations stations(ini, aircraft, identity, [](std::string_view) {});
+            StationTable stations(ini, aircraft);
+            AtcList list(stations, aircraft);
+            AtisSelection selection(stations, list, identity, [](std::string_view) {});
             QListWidget box;
-            AtcListBox binder(box, stations);
+            AtcListBox binder(box, list, selection);
             DispatchTargets targets;
             stations.SetTargets(targets);
+            selection.SetTargets(targets);
             dispatcher.SetTargets(targets);
             ReceiveQueue queue;
             state.ResumeTiming();

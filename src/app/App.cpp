@@ -61,13 +61,11 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
 
     // The ATC stations: their list box, the relay of the selected one's texts to the
     // simulator, and their speech. Errors of both go to status panel 0.
-    atc_list_ = std::make_unique<AtcListBox>(*form1_->ListBox_ATC, stations_);
-    connect(&link_, &ServerLink::receiveTickDone, atc_list_.get(), &AtcListBox::Flush);
-    connect(form1_.get(), &TForm1::atcListShown, atc_list_.get(), &AtcListBox::listeATC1Click);
+    atc_list_box_ = std::make_unique<AtcListBox>(*form1_->ListBox_ATC, atc_list_, atis_);
+    connect(&link_, &ServerLink::receiveTickDone, atc_list_box_.get(), &AtcListBox::Flush);
+    connect(form1_.get(), &TForm1::atcListShown, atc_list_box_.get(), &AtcListBox::listeATC1Click);
     connect(form1_->Timer1, &QTimer::timeout, this, [this] {
-        if (auto failure = RelayAtisLine(stations_, [this](std::string_view text) {
-                return ShowTextInSimulator(fsuipc_, text);
-            })) {
+        if (auto failure = atis_relay_.RelayAtisLine()) {
             form1_->SetStatusText(0, ToDisplay(*failure));
         }
     });
@@ -81,6 +79,7 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
     // server's METAR have no handler yet: their lines are dropped.
     DispatchTargets targets;
     stations_.SetTargets(targets);
+    atis_.SetTargets(targets);
     speech_->SetTargets(targets);
     targets.zulu = [this](const std::string& hours, const std::string& minutes) {
         sim_commands_.ZuluCommand(hours, minutes);

@@ -4,12 +4,15 @@
 #include <QString>
 #include <memory>
 
+#include "atc/AtcList.h"
 #include "atc/AtcSpeech.h"
-#include "atc/AtcStations.h"
+#include "atc/AtisRelay.h"
+#include "atc/AtisSelection.h"
 #include "atc/Dispatcher.h"
 #include "atc/PositionReports.h"
 #include "atc/ServerLink.h"
 #include "atc/SpeechEngine.h"
+#include "atc/StationTable.h"
 #include "core/Aircraft.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
@@ -53,7 +56,9 @@ public:
     const CodeTables& code_tables() const { return code_tables_; }
     ServerLink& link() { return link_; }
     PositionReports& reports() { return reports_; }
-    AtcStations& stations() { return stations_; }
+    StationTable& stations() { return stations_; }
+    AtcList& atc_list() { return atc_list_; }
+    AtisSelection& atis() { return atis_; }
     AtcSpeech& speech() { return *speech_; }
     AircraftIdentity& identity() { return identity_; }
     const AircraftState& aircraft() const { return state_; }
@@ -84,14 +89,18 @@ private:
     ServerLink link_;
     Dispatcher dispatcher_;
     PositionReports reports_;
-    AtcStations stations_{ini_, state_, identity_,
-                          [this](std::string_view line) { link_.SendLine(line); }};
+    StationTable stations_{ini_, state_};
+    AtcList atc_list_{stations_, state_};
+    AtisSelection atis_{stations_, atc_list_, identity_,
+                        [this](std::string_view line) { link_.SendLine(line); }};
+    AtisRelay atis_relay_{
+        atis_, [this](std::string_view text) { return ShowTextInSimulator(fsuipc_, text); }};
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm_edit> form_edit_;
     std::unique_ptr<TForm_objet> form_objet_;
     std::unique_ptr<QtSpeechEngine> speech_engine_;
     std::unique_ptr<AtcSpeech> speech_;
-    std::unique_ptr<AtcListBox> atc_list_;
+    std::unique_ptr<AtcListBox> atc_list_box_;
 };
 
 }  // namespace tavoro

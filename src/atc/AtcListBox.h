@@ -5,22 +5,24 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "atc/AtcStations.h"
+#include "atc/AtcList.h"
+#include "atc/AtisSelection.h"
 
 namespace tavoro {
 
-// Binds ListBox_ATC to the station table: clicks go to the table, and the table's lines
+// Binds ListBox_ATC to the ATC list: clicks go to the ATIS selection, and the list's lines
 // come to the box when Flush is called, once per receive tick and at once after each
 // user action. Between two flushes the box is rebuilt at most once, whatever number of
-// rebuilds the table saw.
+// rebuilds the list saw.
 class AtcListBox : public QObject {
     Q_OBJECT
 
 public:
-    AtcListBox(QListWidget& list_box, AtcStations& stations, QObject* parent = nullptr);
+    AtcListBox(QListWidget& list_box, AtcList& list, AtisSelection& selection,
+               QObject* parent = nullptr);
 
-    // Brings the box up to what the table shows: emptied and filled when the table
-    // rebuilt its list since the last flush, otherwise only the lines appended since.
+    // Brings the box up to what the list shows: emptied and filled when the list was
+    // rebuilt since the last flush, otherwise only the lines appended since.
     void Flush();
 
     // The "liste ATC" menu (the window has already shown the panel).
@@ -29,7 +31,8 @@ public:
 
 private:
     QListWidget& list_box_;
-    AtcStations& stations_;
+    AtcList& list_;
+    AtisSelection& selection_;
     std::uint64_t shown_generation_ = 0;
     std::size_t shown_lines_ = 0;
 };

@@ -70,7 +70,7 @@ TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
     EXPECT_TRUE(WaitUntil([&] { return form.ListBox_ATC->count() == 4; }));
     EXPECT_TRUE(WaitUntil([&] { return textsShown(host).size() >= 3; }));
     EXPECT_EQ(textsShown(host), (QStringList{"one", "two", "three"}));
-    EXPECT_TRUE(app.stations().stations()[0].atis_lines.empty());
+    EXPECT_TRUE(app.atis().atis_lines().empty());
 
     // With "ATIS audio" ticked, the station's spoken text waits for the speech timer.
     form.parametres1->trigger();

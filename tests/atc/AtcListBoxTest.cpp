@@ -24,12 +24,12 @@ std::vector<std::string> itemsOf(const QListWidget& box) {
     return items;
 }
 
-// The received-line path with ListBox_ATC bound to the table.
+// The received-line path with ListBox_ATC bound to the list and the selection.
 class AtcListBoxTest : public ::testing::Test {
 protected:
     StationPipeline pipe_;
     QListWidget box_;
-    AtcListBox binder_{box_, pipe_.stations};
+    AtcListBox binder_{box_, pipe_.list, pipe_.selection};
 };
 
 TEST_F(AtcListBoxTest, AWholeBlockOfStationsIsDrawnOnceAtItsFlush) {
@@ -266,7 +266,7 @@ TEST_P(AtcListEquivalenceTest, ShowsWhatRebuildingAtEveryStepWouldShow) {
     // Plain facility names: the reference pads by bytes.
     StationPipeline pipe("[facility]\nTWR=Tour\nAPP=Approche\nCTR=Controle\n");
     QListWidget box;
-    AtcListBox binder(box, pipe.stations);
+    AtcListBox binder(box, pipe.list, pipe.selection);
     ReferenceTable reference({{"TWR", "Tour"}, {"APP", "Approche"}, {"CTR", "Controle"}},
                              pipe.aircraft);
     LineSource source(GetParam());
@@ -285,7 +285,7 @@ TEST_P(AtcListEquivalenceTest, ShowsWhatRebuildingAtEveryStepWouldShow) {
         ASSERT_EQ(itemsOf(box), reference.shown);
 
         std::vector<std::string> callsigns;
-        for (const auto& station : pipe.stations.stations()) {
+        for (const auto& station : pipe.table.stations()) {
             callsigns.push_back(station.callsign);
         }
         std::vector<std::string> expected_callsigns;
@@ -293,10 +293,10 @@ TEST_P(AtcListEquivalenceTest, ShowsWhatRebuildingAtEveryStepWouldShow) {
             expected_callsigns.push_back(station.callsign);
         }
         ASSERT_EQ(callsigns, expected_callsigns);
-        ASSERT_EQ(pipe.stations.station_order(), reference.order);
-        ASSERT_EQ(pipe.stations.selected_station(), reference.selected);
+        ASSERT_EQ(pipe.table.station_order(), reference.order);
+        ASSERT_EQ(pipe.selection.selected_station(), reference.selected);
         if (reference.selected) {
-            ASSERT_EQ(pipe.stations.stations()[*reference.selected].atis_lines,
+            ASSERT_EQ(pipe.selection.atis_lines(),
                       reference.stations[*reference.selected].atis_lines);
         }
 

@@ -42,7 +42,7 @@ protected:
         speech_.SetTargets(pipe_.targets);
         pipe_.UpdateTargets();
         pipe_.Receive({"#AALFPG_TWR", "#AAEGLL_TWR"});
-        pipe_.stations.ListBox_ATCClick(0);
+        pipe_.selection.SelectStation(0);
     }
 
     StationPipeline pipe_;
@@ -59,7 +59,7 @@ TEST_F(AtcSpeechTest, SpeaksTheSelectedStationsTextOnceAtTheTick) {
     EXPECT_EQ(speech_.speech_text(), "Information Bravo");
     EXPECT_TRUE(timer6_.isActive());
     // A spoken text is not also shown as a text line.
-    EXPECT_EQ(pipe_.stations.line_count(), 1u);
+    EXPECT_EQ(pipe_.list.line_count(), 1u);
 
     speech_.Timer6Timer();
     ASSERT_EQ(engine_.said.size(), 1u);

@@ -7,10 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "atc/AtcStations.h"
+#include "atc/AtcList.h"
+#include "atc/AtisSelection.h"
 #include "atc/Dispatcher.h"
 #include "atc/ReceiveQueue.h"
 #include "atc/ServerLink.h"
+#include "atc/StationTable.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
 
@@ -20,20 +22,23 @@ inline constexpr const char* kFacilities =
     "[facility]\nTWR=Tour\nAPP=Approche\nCTR=Contrôle\nFSS=Information de vol\n";
 
 // The client's path for received lines, from one received block to the station table:
-// receive queue, dispatcher (logged in) and table, with the configuration in a file of
-// its own. Lines the table sends are recorded and handed to the link, which drops them
-// unless it was connected.
+// receive queue, dispatcher (logged in), table, the list that shows it and the ATIS
+// selection, with the configuration in a file of its own. Lines the selection sends are
+// recorded and handed to the link, which drops them unless it was connected.
 struct StationPipeline {
     explicit StationPipeline(const std::string& ini_text = kFacilities)
         : ini(writeIni(dir, ini_text)),
           link(settings, identity, aircraft),
           dispatcher(link, settings, identity),
-          stations(ini, aircraft, identity, [this](std::string_view line) {
+          table(ini, aircraft),
+          list(table, aircraft),
+          selection(table, list, identity, [this](std::string_view line) {
               sent.emplace_back(line);
               link.SendLine(line);
           }) {
         identity.atc_identifier = "ABC12";
-        stations.SetTargets(targets);
+        table.SetTargets(targets);
+        selection.SetTargets(targets);
         dispatcher.SetTargets(targets);
         link.AcceptLogin();
     }
@@ -51,11 +56,11 @@ struct StationPipeline {
     // Re-points the dispatcher after a test added targets of its own.
     void UpdateTargets() { dispatcher.SetTargets(targets); }
 
-    // What the table says the list box shows.
+    // What the list says the list box shows.
     std::vector<std::string> Shown() const {
         std::vector<std::string> lines;
-        for (std::size_t i = 0; i < stations.line_count(); ++i) {
-            lines.push_back(stations.line(i));
+        for (std::size_t i = 0; i < list.line_count(); ++i) {
+            lines.push_back(list.line(i));
         }
         return lines;
     }
@@ -74,7 +79,9 @@ struct StationPipeline {
     ServerLink link;
     Dispatcher dispatcher;
     std::vector<std::string> sent;
-    AtcStations stations;
+    StationTable table;
+    AtcList list;
+    AtisSelection selection;
     DispatchTargets targets;
     ReceiveQueue queue;
 };

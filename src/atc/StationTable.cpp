@@ -1,0 +1,158 @@
+#include "atc/StationTable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "core/Numbers.h"
+#include "core/Settings.h"
+
+namespace tavoro {
+namespace {
+
+double radians(double degrees) {
+    return degrees * 2 * std::numbers::pi / 360;
+}
+
+}  // namespace
+
+double CentralAngle(double c) {
+    c = std::clamp(c, -1.0, 1.0);
+    return std::atan2(std::sqrt(1 - c * c), c);
+}
+
+int DistanceNm(double station_latitude, double station_longitude, double aircraft_latitude,
+               double aircraft_longitude) {
+    const double phi_s = radians(station_latitude);
+    const double lambda_s = radians(station_longitude);
+    const double phi_a = radians(aircraft_latitude);
+    const double lambda_a = radians(aircraft_longitude);
+    const double c = std::sin(phi_s) * std::sin(phi_a) +
+                     std::cos(phi_s) * std::cos(phi_a) * std::cos(lambda_a - lambda_s);
+    // nearbyint rounds in the default mode: to nearest, ties to even.
+    const double nm = std::nearbyint(CentralAngle(c) * kEarthRadiusNm);
+    // Only a position beyond any number (none the parser gives) could leave no distance.
+    return std::isfinite(nm) ? static_cast<int>(nm) : 0;
+}
+
+StationTable::StationTable(const IniFile& ini, const AircraftState& aircraft)
+    : ini_(ini), aircraft_(aircraft) {}
+
+void StationTable::SetTargets(DispatchTargets& targets) {
+    targets.station_added = [this](const std::string& callsign) { StationAdded(callsign); };
+    targets.station_position = [this](const std::string& callsign, const FieldList& fields) {
+        StationPosition(callsign, fields);
+    };
+    targets.station_removed = [this](const std::string& callsign) { StationRemoved(callsign); };
+}
+
+void StationTable::StationAdded(const std::string& callsign) {
+    std::size_t slot = takeSlot();
+    setCallsign(slot, callsign);
+    listSlot(slot);
+}
+
+void StationTable::StationPosition(const std::string& callsign, const FieldList& fields) {
+    if (auto slot = highestSlotOf(callsign)) {
+        setValues(*slot, fields);
+        return;
+    }
+    std::size_t slot = takeSlot();
+    setCallsign(slot, callsign);
+    // A field 7 that is not a number stops here: the slot keeps the callsign and the
+    // values but is neither listed nor shown.
+    setValues(slot, fields);
+    listSlot(slot);
+}
+
+void StationTable::StationRemoved(const std::string& callsign) {
+    if (auto slot = highestSlotOf(callsign)) {
+        RemoveStation(*slot);
+    }
+}
+
+void StationTable::RemoveStation(std::size_t slot) {
+    if (slot >= stations_.size()) {
+        return;
+    }
+    setCallsign(slot, "");
+    stations_[slot].latitude = kRemovedLatitude;
+    auto entry = std::find(station_order_.begin(), station_order_.end(), slot);
+    if (entry != station_order_.end()) {
+        station_order_.erase(entry);
+        --times_listed_[slot];
+    }
+    listChanged();
+}
+
+int StationTable::StationDistanceNm(std::size_t slot) const {
+    const AtcStation& station = stations_.at(slot);
+    return DistanceNm(station.latitude, station.longitude, aircraft_.latitude, aircraft_.longitude);
+}
+
+std::size_t StationTable::takeSlot() {
+    auto free = slots_by_callsign_.find(std::string());
+    if (free != slots_by_callsign_.end() && !free->second.empty()) {
+        return *free->second.rbegin();
+    }
+    stations_.emplace_back();
+    times_listed_.push_back(0);
+    std::size_t slot = stations_.size() - 1;
+    slots_by_callsign_[std::string()].insert(slot);
+    return slot;
+}
+
+void StationTable::setCallsign(std::size_t slot, const std::string& callsign) {
+    changing(slot);
+    std::string& current = stations_[slot].callsign;
+    auto old = slots_by_callsign_.find(current);
+    if (old != slots_by_callsign_.end()) {
+        old->second.erase(slot);
+        if (old->second.empty()) {
+            slots_by_callsign_.erase(old);
+        }
+    }
+    slots_by_callsign_[callsign].insert(slot);
+    current = callsign;
+}
+
+void StationTable::setValues(std::size_t slot, const FieldList& fields) {
+    changing(slot);
+    AtcStation& station = stations_[slot];
+    station.frequency = "1" + Field(fields, 1);
+    station.facility = LookupFacility(ini_, Field(fields, 2));
+    station.visual_range = Field(fields, 3);
+    // A position that is not a number puts the station at 0, as before its first "%".
+    station.latitude = ParseDecimalNumber(Field(fields, 5)).value_or(0);
+    station.longitude = ParseDecimalNumber(Field(fields, 6)).value_or(0);
+    // The altitude is not kept, but a line without a whole number there is refused.
+    (void)ParseWholeNumber(Field(fields, 7));
+}
+
+void StationTable::listSlot(std::size_t slot) {
+    station_order_.push_back(slot);
+    ++times_listed_[slot];
+    listChanged();
+}
+
+void StationTable::changing(std::size_t slot) {
+    if (listener_ != nullptr && times_listed_[slot] != 0) {
+        listener_->ListedStationChanging(slot);
+    }
+}
+
+void StationTable::listChanged() {
+    if (listener_ != nullptr) {
+        listener_->StationListChanged();
+    }
+}
+
+std::optional<std::size_t> StationTable::highestSlotOf(const std::string& callsign) const {
+    auto found = slots_by_callsign_.find(callsign);
+    if (found == slots_by_callsign_.end() || found->second.empty()) {
+        return std::nullopt;
+    }
+    return *found->second.rbegin();
+}
+
+}  // namespace tavoro

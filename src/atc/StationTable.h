@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "atc/Dispatcher.h"
+#include "atc/Protocol.h"
+#include "core/Aircraft.h"
+#include "core/IniFile.h"
+
+namespace tavoro {
+
+// Radius of the sphere the station distances are measured on, nautical miles.
+inline constexpr double kEarthRadiusNm = 3443.8;
+
+// The angle, in radians, whose cosine is `c`, taken as the angle whose tangent is
+// √(1 − c²) / c in the quadrant of (c, √(1 − c²)). A `c` that rounding put a hair past
+// −1 or 1 counts as −1 or 1, so the same point gives 0 and the antipode π.
+double CentralAngle(double c);
+
+// Great-circle distance from a station to the aircraft (degrees) by the spherical law of
+// cosines, in whole nautical miles rounded to nearest, ties to even.
+int DistanceNm(double station_latitude, double station_longitude, double aircraft_latitude,
+               double aircraft_longitude);
+
+// One slot of the station table. The empty callsign marks a free slot; a reused slot keeps
+// the other values of its previous station until a "%" line overwrites them.
+struct AtcStation {
+    std::string callsign;
+    std::string frequency;  // "1" followed by field 1 of the last "%" line
+    std::string facility;   // text of the facility code in [facility], "error" when absent
+    std::string visual_range;
+    double latitude = 0;
+    double longitude = 0;
+};
+
+// The ATC stations on line, in slots, and the order in which they were listed. Slots are
+// never given back: a removed station frees its slot, and the highest free slot is taken
+// first.
+class StationTable {
+public:
+    // The list that shows the table. It is told before a listed station's values change,
+    // so that it can keep the values it shows, and after each station listed or removed.
+    class Listener {
+    public:
+        virtual void ListedStationChanging(std::size_t slot) = 0;
+        virtual void StationListChanged() = 0;
+
+    protected:
+        ~Listener() = default;
+    };
+
+    static constexpr double kRemovedLatitude = 9999;
+
+    StationTable(const IniFile& ini, const AircraftState& aircraft);
+
+    // One listener at a time; nullptr for none.
+    void SetListener(Listener* listener) { listener_ = listener; }
+
+    // Points the dispatcher's "#AA", "%" and "#DA" targets at this table.
+    void SetTargets(DispatchTargets& targets);
+
+    // "#AA": a new station in the highest free slot (or a new one), listed at the end. A
+    // repeated callsign gives a second entry.
+    void StationAdded(const std::string& callsign);
+    // "%": the station's frequency, facility, range and position. An unknown station is
+    // added and listed; a known one changes without a change of the order. Raises
+    // ConversionError when field 7 is not a whole number, after the values are set.
+    void StationPosition(const std::string& callsign, const FieldList& fields);
+    // "#DA": removes the highest slot of that callsign, if any.
+    void StationRemoved(const std::string& callsign);
+    void RemoveStation(std::size_t slot);
+
+    // Distance from the station in `slot` to the aircraft now.
+    int StationDistanceNm(std::size_t slot) const;
+
+    const std::vector<AtcStation>& stations() const { return stations_; }
+    // Slot numbers in the order the stations were listed.
+    const std::vector<std::size_t>& station_order() const { return station_order_; }
+
+private:
+    std::size_t takeSlot();
+    void setCallsign(std::size_t slot, const std::string& callsign);
+    void setValues(std::size_t slot, const FieldList& fields);
+    void listSlot(std::size_t slot);
+    void changing(std::size_t slot);
+    void listChanged();
+    std::optional<std::size_t> highestSlotOf(const std::string& callsign) const;
+
+    const IniFile& ini_;
+    const AircraftState& aircraft_;
+    Listener* listener_ = nullptr;
+
+    std::vector<AtcStation> stations_;
+    // Kept as numbers: the decimal texts would only be parsed back at every use.
+    std::vector<std::size_t> station_order_;
+    // Slot numbers of each callsign, so a lookup is not a walk through the table; the
+    // empty callsign holds the free slots.
+    std::unordered_map<std::string, std::set<std::size_t>> slots_by_callsign_;
+    // By slot: how many times station_order holds it (a free slot listed by an "#AA"
+    // without callsign stands there twice), so that the listener hears only of slots it
+    // shows.
+    std::vector<std::uint32_t> times_listed_;
+};
+
+}  // namespace tavoro
