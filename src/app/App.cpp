@@ -63,7 +63,7 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
     // simulator, and their speech. Errors of both go to status panel 0.
     atc_list_box_ = std::make_unique<AtcListBox>(*form1_->ListBox_ATC, atc_list_, atis_);
     connect(&link_, &ServerLink::receiveTickDone, atc_list_box_.get(), &AtcListBox::Flush);
-    connect(form1_.get(), &TForm1::atcListShown, atc_list_box_.get(), &AtcListBox::listeATC1Click);
+    form1_->SetAtcListBox(*atc_list_box_);
     connect(form1_->Timer1, &QTimer::timeout, this, [this] {
         if (auto failure = atis_relay_.RelayAtisLine()) {
             form1_->SetStatusText(0, ToDisplay(*failure));

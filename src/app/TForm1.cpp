@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/SimulatorFolder.h"
+#include "atc/AtcListBox.h"
 #include "core/Text.h"
 #include "sim/AircraftConversion.h"
 
@@ -61,7 +62,7 @@ TForm1::TForm1(MainWindowContext context, QWidget* parent)
     connect(&sim_link, &SimulatorLink::statusMessage, this, &TForm1::SetStatusText);
     connect(&sim_link, &SimulatorLink::identityRead, this, &TForm1::showIdentity);
     connect(&sim_link, &SimulatorLink::stateUpdated, this, &TForm1::showAircraftState);
-    connect(Panel_FSX, &StatePanel::clicked, &sim_link, &SimulatorLink::Panel_FSXClick);
+    connect(Panel_FSX, &StatePanel::clicked, this, &TForm1::Panel_FSXClick);
     paintSimulatorPanel();
     resize(520, 300);
 
@@ -175,10 +176,7 @@ void TForm1::buildMenu() {
     objet1 = item("objet1", "objet");
     objet1->setVisible(false);
 
-    connect(listeATC1, &QAction::triggered, this, [this] {
-        showOnly(Panel_ATC);
-        emit atcListShown();
-    });
+    connect(listeATC1, &QAction::triggered, this, &TForm1::listeATC1Click);
     connect(Plandevol1, &QAction::triggered, this, [this] { showOnly(Panel_FP); });
     connect(meteo1, &QAction::triggered, this, [this] {
         showOnly(Panel_meteo);
@@ -336,6 +334,13 @@ void TForm1::reportUnwritableSettings() {
         QStringLiteral("Impossible d'écrire %1").arg(QString::fromStdString(context_.ini.path())));
 }
 
+void TForm1::listeATC1Click() {
+    showOnly(Panel_ATC);
+    if (atc_list_box_ != nullptr) {
+        atc_list_box_->ShowStations();
+    }
+}
+
 void TForm1::parametres1Click() {
     const Settings& settings = context_.settings;
     Label_server->setText(ToDisplay(settings.server_name));
@@ -343,6 +348,10 @@ void TForm1::parametres1Click() {
     Edit_serverport->setText(ToDisplay(settings.server_port));
     CheckBox_atis->setChecked(settings.atis_audio);
     showOnly(Panel_param);
+}
+
+void TForm1::Panel_FSXClick() {
+    context_.sim_link.ToggleSimulatorLink();
 }
 
 void TForm1::Panel_serverClick() {
@@ -360,11 +369,21 @@ void TForm1::SetPositionReports(PositionReports& reports) {
 }
 
 void TForm1::Panel_charlyClick() {
-    reports_->Panel_charlyClick();
+    reports_->ToggleModeC();
     TransponderPanelLook look = TransponderPanelLookOf(reports_->mode_c());
     Panel_charly->setCaption(look.caption);
     Panel_charly->setColour(look.colour);
     Panel_charly->setBevel(look.bevel);
+}
+
+void TForm1::SetAtcListBox(AtcListBox& list_box) {
+    atc_list_box_ = &list_box;
+    connect(ListBox_ATC, &QListWidget::itemClicked, this, &TForm1::ListBox_ATCClick,
+            Qt::UniqueConnection);
+}
+
+void TForm1::ListBox_ATCClick(QListWidgetItem* item) {
+    atc_list_box_->SelectLine(item);
 }
 
 void TForm1::Button2Click() {

@@ -19,6 +19,8 @@
 
 namespace tavoro {
 
+class AtcListBox;
+
 // What the main window works with; all of it outlives the window.
 struct MainWindowContext {
     IniFile& ini;
@@ -51,6 +53,8 @@ public:
 
     // The position reports whose transponder mode Panel_charly toggles.
     void SetPositionReports(PositionReports& reports);
+    // The binding of ListBox_ATC: the "liste ATC" menu and clicks on the box go to it.
+    void SetAtcListBox(AtcListBox& list_box);
 
     // The simulator menu's "Afficher": back at 10, 10 from the screen's top left, restored.
     void Afficher();
@@ -110,7 +114,6 @@ public:
 
 signals:
     // Where later subsystems take over; each is emitted at the step that needs it.
-    void atcListShown();
     void weatherRequested();
     void allFiledPlansRequested();
     void filedPlansByDateRequested();
@@ -140,7 +143,10 @@ private:
     void FormShow();
     void FormActivate();
     void FormClose();
+    void listeATC1Click();
+    void ListBox_ATCClick(QListWidgetItem* item);
     void parametres1Click();
+    void Panel_FSXClick();
     void Panel_serverClick();
     void Panel_charlyClick();
     void Button2Click();
@@ -150,6 +156,7 @@ private:
     bool settings_loaded_ = false;
     std::array<QLabel*, 2> status_panels_{};
     PositionReports* reports_ = nullptr;
+    AtcListBox* atc_list_box_ = nullptr;
 };
 
 }  // namespace tavoro

@@ -22,7 +22,6 @@ AtcListBox::AtcListBox(QListWidget& list_box, AtcList& list, AtisSelection& sele
     list_box_.setFont(font);
     // Thousands of lines: the box need not measure each one.
     list_box_.setUniformItemSizes(true);
-    connect(&list_box_, &QListWidget::itemClicked, this, &AtcListBox::ListBox_ATCClick);
     Flush();
 }
 
@@ -45,12 +44,12 @@ void AtcListBox::Flush() {
     shown_lines_ = count;
 }
 
-void AtcListBox::listeATC1Click() {
+void AtcListBox::ShowStations() {
     list_.RefreshAtcList();
     Flush();
 }
 
-void AtcListBox::ListBox_ATCClick(QListWidgetItem* item) {
+void AtcListBox::SelectLine(QListWidgetItem* item) {
     // A click on a list rebuilt since it was drawn (in the moment between a rebuild and
     // its flush) names a line that is no longer there: it only brings the box up to
     // date. Otherwise the box holds the list's lines, so the item's row is the line.

@@ -10,10 +10,10 @@
 
 namespace tavoro {
 
-// Binds ListBox_ATC to the ATC list: clicks go to the ATIS selection, and the list's lines
-// come to the box when Flush is called, once per receive tick and at once after each
-// user action. Between two flushes the box is rebuilt at most once, whatever number of
-// rebuilds the list saw.
+// Binds ListBox_ATC to the ATC list: the list's lines come to the box when Flush is
+// called, once per receive tick and at once after each user action, and a line the
+// window reports clicked goes to the ATIS selection. Between two flushes the box is
+// rebuilt at most once, whatever number of rebuilds the list saw.
 class AtcListBox : public QObject {
     Q_OBJECT
 
@@ -25,9 +25,11 @@ public:
     // rebuilt since the last flush, otherwise only the lines appended since.
     void Flush();
 
-    // The "liste ATC" menu (the window has already shown the panel).
-    void listeATC1Click();
-    void ListBox_ATCClick(QListWidgetItem* item);
+    // The "liste ATC" menu's work (the window has already shown the panel): the list
+    // shows the stations again, from where the aircraft is now.
+    void ShowStations();
+    // A click on `item` of the box: the station on that line, if any, is selected.
+    void SelectLine(QListWidgetItem* item);
 
 private:
     QListWidget& list_box_;

@@ -9,7 +9,7 @@ namespace tavoro {
 AtcSpeech::AtcSpeech(QTimer& timer6, SpeechEngine& engine, ErrorReport report_error,
                      QObject* parent)
     : QObject(parent), timer6_(timer6), engine_(engine), report_error_(std::move(report_error)) {
-    connect(&timer6_, &QTimer::timeout, this, &AtcSpeech::Timer6Timer);
+    connect(&timer6_, &QTimer::timeout, this, &AtcSpeech::SpeakHeldText);
 }
 
 void AtcSpeech::SetTargets(DispatchTargets& targets) {
@@ -27,7 +27,7 @@ void AtcSpeech::SelectedStationSpeech(const std::string& text) {
     }
 }
 
-void AtcSpeech::Timer6Timer() {
+void AtcSpeech::SpeakHeldText() {
     // One tick only: the timer waits for the next text.
     timer6_.stop();
     if (speech_text_.empty()) {

@@ -33,7 +33,8 @@ public:
 
     // "#TMAUDIO" of the selected station: the text waits for Timer6.
     void SelectedStationSpeech(const std::string& text);
-    void Timer6Timer();
+    // Timer6's tick: speaks the waiting text once, and the timer stops.
+    void SpeakHeldText();
 
     // The last text received; kept after it was spoken.
     const std::string& speech_text() const { return speech_text_; }

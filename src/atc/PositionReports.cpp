@@ -56,7 +56,7 @@ void PositionReports::SendPositionReport() {
     link_.SendLine(ComposePositionReport(CurrentReport()));
 }
 
-void PositionReports::Panel_charlyClick() {
+void PositionReports::ToggleModeC() {
     mode_c_ = !mode_c_;
 }
 

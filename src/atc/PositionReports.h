@@ -39,9 +39,9 @@ public:
     // Timer4's work: compose the report and send it while the socket is connected.
     void SendPositionReport();
 
-    // The transponder button: toggles between mode C and standby. The next report
+    // The transponder button's work: toggles between mode C and standby. The next report
     // carries the new mode; nothing is sent at the click.
-    void Panel_charlyClick();
+    void ToggleModeC();
     bool mode_c() const { return mode_c_; }
 
 private:

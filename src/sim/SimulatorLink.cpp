@@ -57,8 +57,8 @@ SimulatorLink::SimulatorLink(FsuipcClient& fsuipc, SimConnectClient& simconnect,
 
 void SimulatorLink::SetTimers(Timers timers) {
     timers_ = timers;
-    connect(timers_.timer2, &QTimer::timeout, this, &SimulatorLink::Timer2Timer);
-    connect(timers_.timer3, &QTimer::timeout, this, &SimulatorLink::Timer3Timer);
+    connect(timers_.timer2, &QTimer::timeout, this, &SimulatorLink::PollSimulator);
+    connect(timers_.timer3, &QTimer::timeout, this, &SimulatorLink::CheckSimulatorReady);
 }
 
 void SimulatorLink::setPanel(Rgb colour, Bevel bevel) {
@@ -67,7 +67,7 @@ void SimulatorLink::setPanel(Rgb colour, Bevel bevel) {
     emit panelChanged();
 }
 
-void SimulatorLink::Panel_FSXClick() {
+void SimulatorLink::ToggleSimulatorLink() {
     if (sim_link_up_) {
         CloseSimulatorLink();
     } else {
@@ -164,7 +164,7 @@ void SimulatorLink::stopPolling() {
     }
 }
 
-void SimulatorLink::Timer3Timer() {
+void SimulatorLink::CheckSimulatorReady() {
     std::uint8_t not_ready = 0;
     if (!fsuipc_.Read(kNotReadyOffset, 1, &not_ready)) {
         exchangeError("Reading: ");
@@ -204,7 +204,7 @@ void SimulatorLink::ReadAircraftIdentity() {
     emit identityRead();
 }
 
-void SimulatorLink::Timer2Timer() {
+void SimulatorLink::PollSimulator() {
     PollingOffsets raw;
     // Read straight into the record's fields; an exchange that fails leaves them unused.
     if (!fsuipc_.Read(0x02B4, 4, &raw.ground_speed)) {

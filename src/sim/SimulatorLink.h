@@ -43,11 +43,13 @@ public:
 
     void OpenSimulatorLink();
     void CloseSimulatorLink();
-    void Panel_FSXClick();
-    // The ready wait: once the simulator is ready, the identity is read and polling starts.
-    void Timer3Timer();
-    // One polling step.
-    void Timer2Timer();
+    // The simulator button: closes the link when it is up, opens it otherwise.
+    void ToggleSimulatorLink();
+    // Timer3's step of the ready wait: once the simulator is ready, the identity is read
+    // and polling starts.
+    void CheckSimulatorReady();
+    // Timer2's step: one polling exchange.
+    void PollSimulator();
     void ReadAircraftIdentity();
     // The close step of the program: the simulator's menu goes away with it.
     void RemoveSimulatorMenu();

@@ -55,7 +55,7 @@ TEST_F(AtcListBoxTest, AWholeBlockOfStationsIsDrawnOnceAtItsFlush) {
 TEST_F(AtcListBoxTest, TextsAreAppendedBelowWhatTheBoxShows) {
     pipe_.Receive({"#AALFPG_TWR", "#AAEGLL_TWR"});
     binder_.Flush();
-    emit box_.itemClicked(box_.item(0));
+    binder_.SelectLine(box_.item(0));
     EXPECT_EQ(pipe_.sent, std::vector<std::string>{"$CQABC12:LFPG_TWR:ATIS\r\n"});
     ASSERT_EQ(box_.count(), 1);
     box_.item(0)->setData(Qt::UserRole, "header drawn once");
@@ -67,7 +67,7 @@ TEST_F(AtcListBoxTest, TextsAreAppendedBelowWhatTheBoxShows) {
     EXPECT_EQ(box_.item(0)->data(Qt::UserRole).toString(), "header drawn once");
 
     // The menu brings the list back; the texts that follow show below it.
-    binder_.listeATC1Click();
+    binder_.ShowStations();
     pipe_.Receive({"#TMLFPG_TWR:ABC12:Information Bravo"});
     binder_.Flush();
     EXPECT_EQ(itemsOf(box_).size(), 3u);
@@ -80,7 +80,7 @@ TEST_F(AtcListBoxTest, AClickOnAListRebuiltSinceItWasDrawnOnlyRedrawsIt) {
     QListWidgetItem* stale = box_.item(1);
     pipe_.Receive({"#DALFPG_TWR"});
 
-    emit box_.itemClicked(stale);
+    binder_.SelectLine(stale);
     EXPECT_TRUE(pipe_.sent.empty());
     EXPECT_EQ(itemsOf(box_), pipe_.Shown());
 }
@@ -306,10 +306,10 @@ TEST_P(AtcListEquivalenceTest, ShowsWhatRebuildingAtEveryStepWouldShow) {
         std::size_t action = source.pick(3);
         if (action == 0 && box.count() > 0) {
             int row = static_cast<int>(source.pick(static_cast<std::size_t>(box.count())));
-            emit box.itemClicked(box.item(row));
+            binder.SelectLine(box.item(row));
             reference.Click(row);
         } else if (action == 1) {
-            binder.listeATC1Click();
+            binder.ShowStations();
             reference.Refresh();
         }
         ASSERT_EQ(itemsOf(box), reference.shown);

@@ -61,7 +61,7 @@ TEST_F(AtcSpeechTest, SpeaksTheSelectedStationsTextOnceAtTheTick) {
     // A spoken text is not also shown as a text line.
     EXPECT_EQ(pipe_.list.line_count(), 1u);
 
-    speech_.Timer6Timer();
+    speech_.SpeakHeldText();
     ASSERT_EQ(engine_.said.size(), 1u);
     EXPECT_EQ(engine_.said[0].text, "Information Bravo");
     EXPECT_DOUBLE_EQ(engine_.said[0].volume, 0.8);
@@ -78,7 +78,7 @@ TEST_F(AtcSpeechTest, WithAudioOffTextsAreIgnoredAndNotSpokenLater) {
     EXPECT_FALSE(timer6_.isActive());
 
     pipe_.settings.atis_audio = true;
-    speech_.Timer6Timer();
+    speech_.SpeakHeldText();
     EXPECT_TRUE(engine_.said.empty());
 }
 
@@ -91,7 +91,7 @@ TEST_F(AtcSpeechTest, ASecondTextWithinTheWaitReplacesTheFirstWithoutRestartingI
 
     pipe_.Receive({"#TMAUDIOLFPG_TWR:ABC12:second"});
     EXPECT_LE(timer6_.remainingTime(), left);
-    speech_.Timer6Timer();
+    speech_.SpeakHeldText();
     ASSERT_EQ(engine_.said.size(), 1u);
     EXPECT_EQ(engine_.said[0].text, "second");
 }
@@ -100,7 +100,7 @@ TEST_F(AtcSpeechTest, AFailingEngineIsReportedNotThrown) {
     pipe_.settings.atis_audio = true;
     engine_.fail = true;
     pipe_.Receive({"#TMAUDIOLFPG_TWR:ABC12:Information Charlie"});
-    EXPECT_NO_THROW(speech_.Timer6Timer());
+    EXPECT_NO_THROW(speech_.SpeakHeldText());
     EXPECT_EQ(errors_, QStringList{"synthèse vocale: no voice"});
     EXPECT_FALSE(timer6_.isActive());
 }

@@ -46,7 +46,7 @@ protected:
     void openAndPoll() {
         link.OpenSimulatorLink();
         ASSERT_TRUE(link.sim_link_up());
-        link.Timer3Timer();
+        link.CheckSimulatorReady();
         ASSERT_TRUE(timer2.isActive());
     }
 
@@ -136,7 +136,7 @@ TEST_F(SimulatorLinkTest, WithoutSimConnectTheAircraftIsStillPolled) {
 
     poke<std::uint16_t>(0x0354, 0x4521);
     QSignalSpy dispatched(&link, &SimulatorLink::dispatched);
-    link.Timer2Timer();
+    link.PollSimulator();
     EXPECT_EQ(state.transponder_code, "4521");
     EXPECT_EQ(dispatched.count(), 0);
     EXPECT_EQ(library.calls.size(), 1u);
@@ -152,13 +152,13 @@ TEST_F(SimulatorLinkTest, ReadyWaitReadsTheIdentityThenPolls) {
     link.OpenSimulatorLink();
     QSignalSpy identity_read(&link, &SimulatorLink::identityRead);
 
-    link.Timer3Timer();
+    link.CheckSimulatorReady();
     EXPECT_TRUE(timer3.isActive());
     EXPECT_FALSE(timer2.isActive());
     EXPECT_EQ(identity_read.count(), 0);
 
     setReady(true);
-    link.Timer3Timer();
+    link.CheckSimulatorReady();
     EXPECT_EQ(identity_read.count(), 1);
     EXPECT_FALSE(timer3.isActive());
     EXPECT_TRUE(timer2.isActive());
@@ -189,7 +189,7 @@ TEST_F(SimulatorLinkTest, PollingFillsTheAircraftState) {
     poke<std::uint16_t>(0x0AEC, 2);
     QSignalSpy updated(&link, &SimulatorLink::stateUpdated);
 
-    link.Timer2Timer();
+    link.PollSimulator();
     EXPECT_EQ(updated.count(), 1);
     EXPECT_NEAR(state.ground_speed_kt, 50 * 3600.0 / 1852, 1e-9);
     EXPECT_DOUBLE_EQ(state.latitude, 45);
@@ -208,12 +208,12 @@ TEST_F(SimulatorLinkTest, PollingFillsTheAircraftState) {
 TEST_F(SimulatorLinkTest, NotReadyStopsPollingUntilTheReadyWaitSeesItAgain) {
     openAndPoll();
     poke<std::uint16_t>(0x0354, 0x1200);
-    link.Timer2Timer();
+    link.PollSimulator();
     ASSERT_EQ(state.transponder_code, "1200");
 
     setReady(false);
     poke<std::uint16_t>(0x0354, 0x2000);
-    link.Timer2Timer();
+    link.PollSimulator();
     EXPECT_FALSE(timer1.isActive());
     EXPECT_FALSE(timer2.isActive());
     EXPECT_TRUE(timer3.isActive());
@@ -221,7 +221,7 @@ TEST_F(SimulatorLinkTest, NotReadyStopsPollingUntilTheReadyWaitSeesItAgain) {
 
     pokeText(0x313C, "N12345", 12);
     setReady(true);
-    link.Timer3Timer();
+    link.CheckSimulatorReady();
     EXPECT_TRUE(timer2.isActive());
     EXPECT_EQ(identity.atc_identifier, "N12345");
 }
@@ -231,7 +231,7 @@ TEST_F(SimulatorLinkTest, LostSimulatorClosesTheLinkAndAsksToLogOff) {
     QSignalSpy log_off(&link, &SimulatorLink::logOffRequested);
     server.failing_sends = 10;
     server.system_error = true;
-    link.Timer2Timer();
+    link.PollSimulator();
     EXPECT_EQ(status[1], "Processing: IPC sendmessage failed all retries");
     EXPECT_EQ(log_off.count(), 1);
     EXPECT_FALSE(link.sim_link_up());
@@ -244,7 +244,7 @@ TEST_F(SimulatorLinkTest, LostSimulatorClosesTheLinkAndAsksToLogOff) {
     EXPECT_EQ(library.CallTexts().back(), "Close()");
 
     // The ready wait, still running, keeps saying so.
-    link.Timer3Timer();
+    link.CheckSimulatorReady();
     EXPECT_EQ(status[1], "Reading: Call cannot execute, link not Open");
 }
 
@@ -253,7 +253,7 @@ TEST_F(SimulatorLinkTest, ATimedOutExchangeKeepsTheLink) {
     QSignalSpy log_off(&link, &SimulatorLink::logOffRequested);
     server.failing_sends = 10;
     server.system_error = false;
-    link.Timer2Timer();
+    link.PollSimulator();
     EXPECT_EQ(status[1], "Processing: IPC timed out all retries");
     EXPECT_EQ(log_off.count(), 0);
     EXPECT_TRUE(link.sim_link_up());
@@ -287,7 +287,7 @@ TEST_F(SimulatorLinkTest, TheDispatchFollowsEveryPollingOutcome) {
         library.pending.push_back(test::MakeEngineFailures({1, 0, 0, 0}));
         c.arrange();
         QSignalSpy dispatched(&link, &SimulatorLink::dispatched);
-        link.Timer2Timer();
+        link.PollSimulator();
         EXPECT_EQ(dispatched.count(), 1) << c.name;
         EXPECT_TRUE(failures[0]) << c.name;
         link.CloseSimulatorLink();
@@ -301,7 +301,7 @@ TEST_F(SimulatorLinkTest, PollingDispatchesTheSimulatorsMessages) {
     library.calls.clear();
     library.pending.push_back(test::MakeEngineFailures({1, 0, 0, 1}));
     QSignalSpy dispatched(&link, &SimulatorLink::dispatched);
-    link.Timer2Timer();
+    link.PollSimulator();
     EXPECT_EQ(
         library.CallTexts(),
         (std::vector<std::string>{"RequestDataOnSimObjectType(0, 0, 0, 0)", "CallDispatch()"}));
@@ -317,14 +317,14 @@ TEST_F(SimulatorLinkTest, AFailingMessageHandlerCostsOnlyThatDispatch) {
                                       0,  0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
     library.pending.push_back(show);
     QSignalSpy dispatched(&link, &SimulatorLink::dispatched);
-    EXPECT_NO_THROW(link.Timer2Timer());
+    EXPECT_NO_THROW(link.PollSimulator());
     EXPECT_EQ(dispatched.count(), 1);
     EXPECT_TRUE(timer2.isActive());
 }
 
 TEST_F(SimulatorLinkTest, ThePanelClosesAndReopensWithANewSetUp) {
     openAndPoll();
-    link.Panel_FSXClick();
+    link.ToggleSimulatorLink();
     EXPECT_FALSE(link.sim_link_up());
     EXPECT_FALSE(fsuipc.is_open());
     EXPECT_FALSE(timer1.isActive());
@@ -333,7 +333,7 @@ TEST_F(SimulatorLinkTest, ThePanelClosesAndReopensWithANewSetUp) {
     EXPECT_EQ(link.panelColour(), kRed);
 
     library.calls.clear();
-    link.Panel_FSXClick();
+    link.ToggleSimulatorLink();
     EXPECT_TRUE(link.sim_link_up());
     EXPECT_EQ(link.panelColour(), kGreen);
     const auto calls = library.CallTexts();
