@@ -419,25 +419,6 @@ TEST_F(ShellTest, HideAndShowFromTheSimulatorMenu) {
     EXPECT_TRUE(form.isMinimized());
 }
 
-TEST_F(ShellTest, EntryDialogGivesTheTextOnOkOnly) {
-    writeIni(quietIni());
-    auto app = startApp();
-    TForm_edit& dialog = app->Form_edit();
-    answerer_.QueueText("lfpg/resmi");
-    EXPECT_EQ(EnterLine(dialog, "Entrer la route", 340, 300, "Entrez les points", ""),
-              "lfpg/resmi");
-    EXPECT_EQ(dialog.windowTitle(), "Entrer la route");
-    EXPECT_EQ(dialog.Label1->text(), "Entrez les points");
-    EXPECT_EQ(dialog.width(), 340);
-    EXPECT_EQ(dialog.Edit1->width(), 300);
-
-    answerer_.Queue([](QWidget* modal) { modal->findChild<QPushButton*>("Button_anul")->click(); });
-    EXPECT_EQ(EnterLine(dialog, "FP déposés", 170, 120, "Entrez la date", "09/12/2026"),
-              std::nullopt);
-    EXPECT_EQ(dialog.Edit1->text(), "09/12/2026");
-    EXPECT_TRUE(answerer_.unexpected().isEmpty());
-}
-
 TEST_F(ShellTest, LogBoxFillsTheObjectWindowOnlyWithoutTheLists) {
     writeIni(quietIni());
     auto app = startApp();
