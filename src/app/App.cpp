@@ -3,7 +3,6 @@
 #include <QDir>
 
 #include "app/TForm1.h"
-#include "atc/AtcListBox.h"
 #include "core/Text.h"
 #include "flightplan/TForm_edit.h"
 #include "sim/TForm_objet.h"
@@ -36,11 +35,10 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
     // The main window first: its creation step reads the configuration and opens the
     // simulator link.
     form1_ = std::make_unique<TForm1>(
-        MainWindowContext{ini_, settings_, code_tables_, link_, sim_link_, state_, identity_,
-                          paths.executable_folder, paths.working_folder});
-    form1_->SetPositionReports(reports_);
+        MainWindowContext{ini_, settings_, code_tables_, link_, sim_link_, reports_, atc_list_,
+                          atis_, state_, identity_, paths.executable_folder, paths.working_folder});
     form_edit_ = std::make_unique<TForm_edit>(form1_.get());
-    form_objet_ = std::make_unique<TForm_objet>();
+    form_objet_ = std::make_unique<TForm_objet>(ai_objects_, state_);
 
     SimMessageActions actions;
     actions.log = [this](const std::string& line) { form_objet_->AppendLog(ToDisplay(line)); };
@@ -55,15 +53,11 @@ App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform 
     sim_link_.SetMessageActions(std::move(actions));
     // Ids and routes go to the simulator right after each dispatch of its messages.
     connect(&sim_link_, &SimulatorLink::dispatched, this, [this] { ai_objects_.AfterDispatch(); });
-    form_objet_->SetObjectTable(ai_objects_, state_);
     connect(form1_.get(), &TForm1::objectViewRequested, form_objet_.get(),
             &TForm_objet::objet1Click);
 
-    // The ATC stations: their list box, the relay of the selected one's texts to the
-    // simulator, and their speech. Errors of both go to status panel 0.
-    atc_list_box_ = std::make_unique<AtcListBox>(*form1_->ListBox_ATC, atc_list_, atis_);
-    connect(&link_, &ServerLink::receiveTickDone, atc_list_box_.get(), &AtcListBox::Flush);
-    form1_->SetAtcListBox(*atc_list_box_);
+    // The ATC stations: the relay of the selected one's texts to the simulator, and their
+    // speech. Errors of both go to status panel 0.
     connect(form1_->Timer1, &QTimer::timeout, this, [this] {
         if (auto failure = atis_relay_.RelayAtisLine()) {
             form1_->SetStatusText(0, ToDisplay(*failure));

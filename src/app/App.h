@@ -25,7 +25,6 @@
 
 namespace tavoro {
 
-class AtcListBox;
 class TForm1;
 class TForm_edit;
 class TForm_objet;
@@ -100,7 +99,6 @@ private:
     std::unique_ptr<TForm_objet> form_objet_;
     std::unique_ptr<QtSpeechEngine> speech_engine_;
     std::unique_ptr<AtcSpeech> speech_;
-    std::unique_ptr<AtcListBox> atc_list_box_;
 };
 
 }  // namespace tavoro

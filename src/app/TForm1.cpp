@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 
 #include "app/SimulatorFolder.h"
-#include "atc/AtcListBox.h"
 #include "core/Text.h"
 #include "sim/AircraftConversion.h"
 
@@ -94,6 +93,7 @@ void TForm1::buildTopRow(QWidget* central) {
     static_cast<QVBoxLayout*>(central->layout())->addLayout(row);
 
     connect(Panel_server, &StatePanel::clicked, this, &TForm1::Panel_serverClick);
+    connect(Panel_charly, &StatePanel::clicked, this, &TForm1::Panel_charlyClick);
 }
 
 void TForm1::buildPanels(QWidget* central) {
@@ -148,6 +148,9 @@ void TForm1::buildPanels(QWidget* central) {
     ListBox_ATC = new QListWidget(Panel_ATC);
     ListBox_ATC->setObjectName("ListBox_ATC");
     atc->addWidget(ListBox_ATC);
+    atc_list_box_ = new AtcListBox(*ListBox_ATC, context_.atc_list, context_.atis, this);
+    connect(&context_.link, &ServerLink::receiveTickDone, atc_list_box_, &AtcListBox::Flush);
+    connect(ListBox_ATC, &QListWidget::itemClicked, this, &TForm1::ListBox_ATCClick);
 
     for (QWidget* panel : {Panel_param, Panel_ATC, Panel_FP, Panel_meteo}) {
         layout->addWidget(panel, 1);
@@ -336,9 +339,7 @@ void TForm1::reportUnwritableSettings() {
 
 void TForm1::listeATC1Click() {
     showOnly(Panel_ATC);
-    if (atc_list_box_ != nullptr) {
-        atc_list_box_->ShowStations();
-    }
+    atc_list_box_->ShowStations();
 }
 
 void TForm1::parametres1Click() {
@@ -362,24 +363,12 @@ void TForm1::Panel_serverClick() {
     }
 }
 
-void TForm1::SetPositionReports(PositionReports& reports) {
-    reports_ = &reports;
-    connect(Panel_charly, &StatePanel::clicked, this, &TForm1::Panel_charlyClick,
-            Qt::UniqueConnection);
-}
-
 void TForm1::Panel_charlyClick() {
-    reports_->ToggleModeC();
-    TransponderPanelLook look = TransponderPanelLookOf(reports_->mode_c());
+    context_.reports.ToggleModeC();
+    TransponderPanelLook look = TransponderPanelLookOf(context_.reports.mode_c());
     Panel_charly->setCaption(look.caption);
     Panel_charly->setColour(look.colour);
     Panel_charly->setBevel(look.bevel);
-}
-
-void TForm1::SetAtcListBox(AtcListBox& list_box) {
-    atc_list_box_ = &list_box;
-    connect(ListBox_ATC, &QListWidget::itemClicked, this, &TForm1::ListBox_ATCClick,
-            Qt::UniqueConnection);
 }
 
 void TForm1::ListBox_ATCClick(QListWidgetItem* item) {

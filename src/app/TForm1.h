@@ -12,14 +12,13 @@
 #include <functional>
 
 #include "app/StatePanel.h"
+#include "atc/AtcListBox.h"
 #include "atc/PositionReports.h"
 #include "atc/ServerLink.h"
 #include "core/Settings.h"
 #include "sim/SimulatorLink.h"
 
 namespace tavoro {
-
-class AtcListBox;
 
 // What the main window works with; all of it outlives the window.
 struct MainWindowContext {
@@ -28,6 +27,9 @@ struct MainWindowContext {
     CodeTables& code_tables;
     ServerLink& link;
     SimulatorLink& sim_link;
+    PositionReports& reports;
+    AtcList& atc_list;
+    AtisSelection& atis;
     const AircraftState& aircraft;
     const AircraftIdentity& identity;
     QString executable_folder;
@@ -50,11 +52,6 @@ public:
     // The texts of the two status-bar panels; each write replaces the panel's text.
     void SetStatusText(int panel, const QString& text);
     QString StatusText(int panel) const;
-
-    // The position reports whose transponder mode Panel_charly toggles.
-    void SetPositionReports(PositionReports& reports);
-    // The binding of ListBox_ATC: the "liste ATC" menu and clicks on the box go to it.
-    void SetAtcListBox(AtcListBox& list_box);
 
     // The simulator menu's "Afficher": back at 10, 10 from the screen's top left, restored.
     void Afficher();
@@ -155,7 +152,7 @@ private:
     QString sim_type_;
     bool settings_loaded_ = false;
     std::array<QLabel*, 2> status_panels_{};
-    PositionReports* reports_ = nullptr;
+    // The binding of ListBox_ATC: the "liste ATC" menu and clicks on the box go to it.
     AtcListBox* atc_list_box_ = nullptr;
 };
 

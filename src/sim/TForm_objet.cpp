@@ -6,12 +6,14 @@
 
 namespace tavoro {
 
-TForm_objet::TForm_objet(QWidget* parent)
+TForm_objet::TForm_objet(const AiObjects& objects, const AircraftState& aircraft, QWidget* parent)
     : QWidget(parent, Qt::Window),
       ListBox1(new QListWidget(this)),
       ListBox2(new QListWidget(this)),
       Memo1(new QPlainTextEdit(this)),
-      Label1(new QLabel(this)) {
+      Label1(new QLabel(this)),
+      objects_(objects),
+      aircraft_(aircraft) {
     setObjectName("Form_objet");
     ListBox1->setObjectName("ListBox1");
     ListBox2->setObjectName("ListBox2");
@@ -46,21 +48,12 @@ void TForm_objet::ShowPlanLayout() {
     Memo1->setGeometry(0, 0, width(), height());
 }
 
-void TForm_objet::SetObjectTable(const AiObjects& objects, const AircraftState& aircraft) {
-    objects_ = &objects;
-    aircraft_ = &aircraft;
-}
-
 void TForm_objet::objet1Click() {
     ShowObjectLayout();
-    if (aircraft_ != nullptr) {
-        Label1->setText(ToDisplay(ZuluLabelText(aircraft_->zulu_seconds)));
-    }
+    Label1->setText(ToDisplay(ZuluLabelText(aircraft_.zulu_seconds)));
     ListBox1->clear();
-    if (objects_ != nullptr) {
-        for (const AiObject& object : objects_->ai_objects()) {
-            ListBox1->addItem(ToDisplay(ObjectListLine(object)));
-        }
+    for (const AiObject& object : objects_.ai_objects()) {
+        ListBox1->addItem(ToDisplay(ObjectListLine(object)));
     }
     setWindowTitle(QStringLiteral("Objets tranférés"));
     show();
@@ -69,12 +62,11 @@ void TForm_objet::objet1Click() {
 void TForm_objet::ListBox1Click(int row) {
     // -1 comes while the list is refilled. Rows past the table cannot come, as the table
     // never shrinks, but are refused all the same.
-    if (objects_ == nullptr || row < 0 ||
-        static_cast<std::size_t>(row) >= objects_->ai_objects().size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= objects_.ai_objects().size()) {
         return;
     }
     ListBox2->clear();
-    for (const std::string& line : RouteLines(objects_->ai_objects()[row])) {
+    for (const std::string& line : RouteLines(objects_.ai_objects()[row])) {
         ListBox2->addItem(ToDisplay(line));
     }
 }

@@ -16,7 +16,9 @@ class TForm_objet : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TForm_objet(QWidget* parent = nullptr);
+    // `objects` and `aircraft` are the object table and the clock the object view shows;
+    // both outlive the window.
+    TForm_objet(const AiObjects& objects, const AircraftState& aircraft, QWidget* parent = nullptr);
 
     // The simulator log: lines are appended, never removed.
     void AppendLog(const QString& line);
@@ -26,8 +28,6 @@ public:
     // Filed-plan mode: both lists hidden, the log box filling the window.
     void ShowPlanLayout();
 
-    // The object table and the clock the object view shows; both outlive the window.
-    void SetObjectTable(const AiObjects& objects, const AircraftState& aircraft);
     // The main menu's "objet": the object list and the zulu clock, in object mode.
     void objet1Click();
     // The route of the object whose line is `row` (the line's index is the slot index).
@@ -44,8 +44,8 @@ protected:
 private:
     void FormResize();
 
-    const AiObjects* objects_ = nullptr;
-    const AircraftState* aircraft_ = nullptr;
+    const AiObjects& objects_;
+    const AircraftState& aircraft_;
 };
 
 }  // namespace tavoro

@@ -248,9 +248,13 @@ TEST_F(ShellTest, UnreadableIntervalStopsCreationAfterTheMessage) {
     FsuipcClient fsuipc(server);
     SimConnectClient simconnect(library);
     SimulatorLink sim_link(fsuipc, simconnect, state, identity, failures);
+    PositionReports reports(link, identity, state, failures);
+    StationTable stations(ini, state);
+    AtcList atc_list(stations, state);
+    AtisSelection atis(stations, atc_list, identity, [](std::string_view) {});
     auto context = [&] {
-        return MainWindowContext{ini,   settings, tables,      link,       sim_link,
-                                 state, identity, dir_.path(), dir_.path()};
+        return MainWindowContext{ini,      settings, tables, link,     sim_link,    reports,
+                                 atc_list, atis,     state,  identity, dir_.path(), dir_.path()};
     };
     {
         TForm1 form(context());

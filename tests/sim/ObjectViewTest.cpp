@@ -21,10 +21,7 @@ QStringList lines(const QListWidget* list) {
 // The object window over a table filled through the sub-commands, as the server fills it.
 class ObjectViewTest : public ::testing::Test {
 protected:
-    ObjectViewTest() {
-        simconnect.Open("MYAPP");
-        form.SetObjectTable(objects, aircraft);
-    }
+    ObjectViewTest() { simconnect.Open("MYAPP"); }
 
     void create(const std::string& send_id, std::uint32_t sim_id) {
         objects.Create(
@@ -37,7 +34,7 @@ protected:
     SimConnectClient simconnect{library};
     AircraftState aircraft;
     AiObjects objects{simconnect, aircraft, {}};
-    TForm_objet form;
+    TForm_objet form{objects, aircraft};
 };
 
 TEST_F(ObjectViewTest, TheObjectMenuShowsTheTableAndTheClock) {
