@@ -2,100 +2,164 @@
 
 #include <QDir>
 
-#include "app/TForm1.h"
+#include "app/SimulatorFolder.h"
 #include "core/Text.h"
-#include "flightplan/TForm_edit.h"
-#include "sim/TForm_objet.h"
 
 namespace tavoro {
 
-App::App(const AppPaths& paths, ReverseLookup reverse_lookup, SimulatorPlatform simulator)
-    : ini_(QDir(paths.executable_folder)
+App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
+         SimulatorPlatform simulator)
+    : dialogs_(dialogs),
+      ini_(QDir(paths.executable_folder)
                .filePath(QString::fromLatin1(kConfigFileName.data(), kConfigFileName.size()))
                .toStdString()),
       simulator_(std::move(simulator)),
       fsuipc_(*simulator_.fsuipc),
       simconnect_(*simulator_.simconnect),
       sim_link_(fsuipc_, simconnect_, state_, identity_, failure_state_),
-      // Both write to the simulator log, which exists before any command can arrive.
-      sim_commands_(simconnect_, state_, failure_state_,
-                    [this](const std::string& line) { form_objet_->AppendLog(ToDisplay(line)); }),
-      ai_objects_(simconnect_, state_,
-                  [this](const std::string& line) { form_objet_->AppendLog(ToDisplay(line)); }),
       link_(settings_, identity_, state_, std::move(reverse_lookup),
             std::make_unique<TcpServerTransport>()),
       dispatcher_(link_, settings_, identity_),
-      reports_(link_, identity_, state_, failure_state_) {
+      reports_(link_, identity_, state_, failure_state_),
+      stations_(ini_, state_),
+      atc_list_(stations_, state_),
+      atis_(stations_, atc_list_, identity_,
+            [this](std::string_view line) { link_.SendLine(line); }),
+      atis_relay_(atis_,
+                  [this](std::string_view text) { return ShowTextInSimulator(fsuipc_, text); }),
+      sim_commands_(simconnect_, state_, failure_state_,
+                    [this](const std::string& line) { writeSimulatorLog(line); }),
+      ai_objects_(simconnect_, state_,
+                  [this](const std::string& line) { writeSimulatorLog(line); }),
+      form_objet_(ai_objects_, state_),
+      form1_(MainWindowContext{settings_, link_, sim_link_, reports_, atc_list_, atis_, state_,
+                               identity_, dialogs_, paths.executable_folder, paths.working_folder}),
+      // Errors of the speech and of the relay below go to status panel 0.
+      speech_engine_([this](const QString& text) { form1_.SetStatusText(0, text); }),
+      speech_(*form1_.Timer6, speech_engine_,
+              [this](const QString& text) { form1_.SetStatusText(0, text); }) {
     link_.SetDispatcher([this](const FieldList& fields) { dispatcher_.DispatchLine(fields); });
     // A simulator that stopped answering takes the pilot off the network with it. Also
     // with no connection up: the report and receive timers stop all the same, so a later
     // connection does not start reporting before its login is accepted.
     connect(&sim_link_, &SimulatorLink::logOffRequested, &link_, &ServerLink::DisconnectFromServer);
 
-    // The main window first: its creation step reads the configuration and opens the
-    // simulator link.
-    form1_ = std::make_unique<TForm1>(
-        MainWindowContext{ini_, settings_, code_tables_, link_, sim_link_, reports_, atc_list_,
-                          atis_, state_, identity_, paths.executable_folder, paths.working_folder});
-    form_edit_ = std::make_unique<TForm_edit>(form1_.get());
-    form_objet_ = std::make_unique<TForm_objet>(ai_objects_, state_);
-
     SimMessageActions actions;
-    actions.log = [this](const std::string& line) { form_objet_->AppendLog(ToDisplay(line)); };
-    actions.show_window = [this] { form1_->Afficher(); };
-    actions.hide_window = [this] { form1_->Masquer(); };
+    actions.log = [this](const std::string& line) { writeSimulatorLog(line); };
+    actions.show_window = [this] { form1_.Afficher(); };
+    actions.hide_window = [this] { form1_.Masquer(); };
     // Closing ends the program; it waits until the dispatch in hand has returned.
     actions.close_window = [this] {
-        QMetaObject::invokeMethod(form1_.get(), &QWidget::close, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&form1_, &QWidget::close, Qt::QueuedConnection);
     };
     actions.object_id_assigned = [this](std::uint32_t id) { ai_objects_.ObjectIdAssigned(id); };
     actions.object_removed = [this](std::uint32_t id) { ai_objects_.ObjectRemoved(id); };
     sim_link_.SetMessageActions(std::move(actions));
     // Ids and routes go to the simulator right after each dispatch of its messages.
     connect(&sim_link_, &SimulatorLink::dispatched, this, [this] { ai_objects_.AfterDispatch(); });
-    connect(form1_.get(), &TForm1::objectViewRequested, form_objet_.get(),
-            &TForm_objet::objet1Click);
+    connect(&form1_, &TForm1::objectViewRequested, &form_objet_, &TForm_objet::objet1Click);
 
-    // The ATC stations: the relay of the selected one's texts to the simulator, and their
-    // speech. Errors of both go to status panel 0.
-    connect(form1_->Timer1, &QTimer::timeout, this, [this] {
+    // The relay of the selected station's texts to the simulator.
+    connect(form1_.Timer1, &QTimer::timeout, this, [this] {
         if (auto failure = atis_relay_.RelayAtisLine()) {
-            form1_->SetStatusText(0, ToDisplay(*failure));
+            form1_.SetStatusText(0, ToDisplay(*failure));
         }
     });
-    speech_engine_ = std::make_unique<QtSpeechEngine>(
-        [this](const QString& text) { form1_->SetStatusText(0, text); });
-    speech_ = std::make_unique<AtcSpeech>(
-        *form1_->Timer6, *speech_engine_,
-        [this](const QString& text) { form1_->SetStatusText(0, text); });
 
     // What the lines received while logged in reach. The flight-plan answers and the
     // server's METAR have no handler yet: their lines are dropped.
     DispatchTargets targets;
     stations_.SetTargets(targets);
     atis_.SetTargets(targets);
-    speech_->SetTargets(targets);
+    speech_.SetTargets(targets);
     targets.zulu = [this](const std::string& hours, const std::string& minutes) {
         sim_commands_.ZuluCommand(hours, minutes);
     };
     targets.failure = [this](const std::string& number) { sim_commands_.FailureCommand(number); };
-    targets.ai_status = [this](const QString& text) { form1_->SetStatusText(1, text); };
+    targets.ai_status = [this](const QString& text) { form1_.SetStatusText(1, text); };
     targets.ai_create = [this](const FieldList& fields) { ai_objects_.Create(fields); };
     targets.ai_remove = [this](const FieldList& fields) { ai_objects_.Remove(fields); };
     targets.ai_route = [this](const FieldList& fields) { ai_objects_.Route(fields); };
     targets.ai_start = [this](const FieldList& fields) { ai_objects_.Start(fields); };
     dispatcher_.SetTargets(std::move(targets));
 
-    connect(form1_.get(), &TForm1::closed, this, [this] {
-        form_objet_->close();
-        emit finished();
-    });
+    connect(&form1_, &TForm1::shown, this, &App::FormShow);
+    connect(&form1_, &TForm1::closed, this, &App::FormClose);
+
+    FormCreate();
 }
 
 App::~App() = default;
 
 void App::Start() {
-    form1_->showMinimized();
+    form1_.showMinimized();
+}
+
+void App::Close() {
+    form1_.close();
+}
+
+App::TestView App::test_view() {
+    return {sim_link_, state_, link_, link_.Timer4(), link_.Timer5(), speech_, ai_objects_};
+}
+
+void App::FormCreate() {
+    // The link flags start false in the server link itself; the lists that live for the
+    // whole run are owned by the subsystems that fill them.
+    LoadResult loaded = LoadSettings(ini_, settings_, code_tables_);
+    if (loaded.conversion_error) {
+        // Creation ends here: no code tables, no simulator link; the window still opens
+        // and the user can open the link from its panel.
+        dialogs_.ShowMessage(nullptr, Dialogs::MessageKind::Critical, TForm1::kCaption,
+                             ToDisplay(*loaded.conversion_error));
+        return;
+    }
+    link_.SetReportInterval(settings_.report_interval_ms);
+    sim_link_.OpenSimulatorLink();
+}
+
+void App::FormShow() {
+    QString sim_dir = ToDisplay(settings_.sim_dir);
+    SimulatorExecutables found = FindSimulatorExecutables(sim_dir);
+    if (found.none()) {
+        QString start = QDir(sim_dir).exists() ? sim_dir : QDir::homePath();
+        QString chosen =
+            dialogs_.OpenFile(nullptr, "Simutator path?", start, "simulateur (*.exe *.EXE)");
+        if (!chosen.isEmpty()) {
+            sim_dir = FolderWithSeparator(chosen);
+            settings_.sim_dir = FromDisplay(sim_dir);
+            if (!SaveSimulatorFolder(ini_, settings_.sim_dir)) {
+                reportUnwritableSettings();
+            }
+            found = FindSimulatorExecutables(sim_dir);
+        }
+    }
+    sim_type_ = SimTypeOf(found, sim_type_);
+    form1_.Panel_FSX->setCaption(sim_type_);
+}
+
+void App::FormClose() {
+    if (!SaveSettings(ini_, settings_)) {
+        reportUnwritableSettings();
+    }
+    if (link_.logged_in()) {
+        link_.DisconnectFromServer();
+    }
+    sim_link_.RemoveSimulatorMenu();
+    // The object window may still be open; the program ends with the main window.
+    form_objet_.close();
+    emit finished();
+}
+
+void App::reportUnwritableSettings() {
+    // The file kept its previous content; the user should know the change is not in it.
+    dialogs_.ShowMessage(
+        &form1_, Dialogs::MessageKind::Warning, TForm1::kCaption,
+        QStringLiteral("Impossible d'écrire %1").arg(QString::fromStdString(ini_.path())));
+}
+
+void App::writeSimulatorLog(const std::string& line) {
+    form_objet_.AppendLog(ToDisplay(line));
 }
 
 }  // namespace tavoro

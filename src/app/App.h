@@ -2,8 +2,9 @@
 
 #include <QObject>
 #include <QString>
-#include <memory>
 
+#include "app/Dialogs.h"
+#include "app/TForm1.h"
 #include "atc/AtcList.h"
 #include "atc/AtcSpeech.h"
 #include "atc/AtisRelay.h"
@@ -16,18 +17,16 @@
 #include "core/Aircraft.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
+#include "core/Timer.h"
 #include "platform/SimulatorPlatform.h"
 #include "sim/AiObjects.h"
 #include "sim/FsuipcClient.h"
 #include "sim/SimCommands.h"
 #include "sim/SimConnectClient.h"
 #include "sim/SimulatorLink.h"
+#include "sim/TForm_objet.h"
 
 namespace tavoro {
-
-class TForm1;
-class TForm_edit;
-class TForm_objet;
 
 // Where the program runs: the configuration file lives in the executable's folder, and
 // the working folder is where plan-file dialogs start when nothing else is known.
@@ -36,43 +35,65 @@ struct AppPaths {
     QString working_folder;
 };
 
-// The composition root: creates everything that lives for the whole run, then the three
-// windows in order, and connects them. Nothing else reaches for global state.
+// The composition root: builds everything that lives for the whole run, each part once
+// and in the order they depend on each other, connects the parts, and runs the program's
+// start-up and close steps. Nothing else reaches for global state.
 class App : public QObject {
     Q_OBJECT
 
 public:
-    // `simulator` serves the two simulator interfaces: by default this platform's own.
-    explicit App(const AppPaths& paths, ReverseLookup reverse_lookup = SystemReverseLookup(),
-                 SimulatorPlatform simulator = MakeSimulatorPlatform());
+    // Builds the program and runs its creation step: the configuration is read and the
+    // simulator link opened. `dialogs` asks the user; `simulator` serves the two simulator
+    // interfaces: by default this platform's own.
+    App(const AppPaths& paths, Dialogs& dialogs,
+        ReverseLookup reverse_lookup = SystemReverseLookup(),
+        SimulatorPlatform simulator = MakeSimulatorPlatform());
     ~App() override;
 
-    // Shows the main window as the program starts: minimised.
+    // Shows the main window as the program starts: minimised. Showing it looks for the
+    // simulator's executables.
     void Start();
+    // Closes the main window as the user would: the close step runs, then the program ends.
+    void Close();
 
-    IniFile& ini() { return ini_; }
-    Settings& settings() { return settings_; }
-    const CodeTables& code_tables() const { return code_tables_; }
-    ServerLink& link() { return link_; }
-    PositionReports& reports() { return reports_; }
-    StationTable& stations() { return stations_; }
-    AtcList& atc_list() { return atc_list_; }
-    AtisSelection& atis() { return atis_; }
-    AtcSpeech& speech() { return *speech_; }
-    AircraftIdentity& identity() { return identity_; }
-    const AircraftState& aircraft() const { return state_; }
-    const FailureState& failure_state() const { return failure_state_; }
-    SimulatorLink& sim_link() { return sim_link_; }
-    const AiObjects& ai_objects() const { return ai_objects_; }
-    TForm1& Form1() { return *form1_; }
-    TForm_edit& Form_edit() { return *form_edit_; }
-    TForm_objet& Form_objet() { return *form_objet_; }
+    // What tests reach inside the running program because neither its windows nor the
+    // stand-in programs show it; the program itself never uses this.
+    struct TestView {
+        // Every polling step and every status text, where the window keeps only the
+        // latest; and the client's own SimConnect connection, through which tests make
+        // the stand-in simulator fail an engine or refuse a request, which it has no
+        // command for.
+        SimulatorLink& sim_link;
+        // The aircraft as last polled: its pitch shows nowhere, and the clock only to the
+        // minute.
+        const AircraftState& aircraft;
+        // Whether the login was accepted: once the window has been activated, the server
+        // button looks the same for a bare connection.
+        const ServerLink& link;
+        // The link's report and receive timers, which are no window's children.
+        const Timer& report_timer;
+        const Timer& receive_timer;
+        // The text waiting to be spoken: tests do not hear the system's synthesizer.
+        const AtcSpeech& speech;
+        // Whether an object's route was handed over: no window shows it, and the simulator
+        // shows it only once it has read it, which may come after a test looks.
+        const AiObjects& ai_objects;
+    };
+    TestView test_view();
 
 signals:
     // The main window has closed: the program ends.
     void finished();
 
 private:
+    // The start-up steps, run as the main window is created and shown, and the close step.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void reportUnwritableSettings();
+    void writeSimulatorLog(const std::string& line);
+
+    Dialogs& dialogs_;
     IniFile ini_;
     Settings settings_;
     CodeTables code_tables_;
@@ -83,22 +104,24 @@ private:
     FsuipcClient fsuipc_;
     SimConnectClient simconnect_;
     SimulatorLink sim_link_;
-    SimCommands sim_commands_;
-    AiObjects ai_objects_;
     ServerLink link_;
     Dispatcher dispatcher_;
     PositionReports reports_;
-    StationTable stations_{ini_, state_};
-    AtcList atc_list_{stations_, state_};
-    AtisSelection atis_{stations_, atc_list_, identity_,
-                        [this](std::string_view line) { link_.SendLine(line); }};
-    AtisRelay atis_relay_{
-        atis_, [this](std::string_view text) { return ShowTextInSimulator(fsuipc_, text); }};
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm_edit> form_edit_;
-    std::unique_ptr<TForm_objet> form_objet_;
-    std::unique_ptr<QtSpeechEngine> speech_engine_;
-    std::unique_ptr<AtcSpeech> speech_;
+    StationTable stations_;
+    AtcList atc_list_;
+    AtisSelection atis_;
+    AtisRelay atis_relay_;
+    // The commands write to the simulator log of the object window, built right after
+    // them; nothing is logged before a command arrives.
+    SimCommands sim_commands_;
+    AiObjects ai_objects_;
+    TForm_objet form_objet_;
+    TForm1 form1_;
+    QtSpeechEngine speech_engine_;
+    AtcSpeech speech_;
+    // "FSX" or "P3D" once the simulator's executables were found; kept when a later
+    // showing finds none.
+    QString sim_type_;
 };
 
 }  // namespace tavoro

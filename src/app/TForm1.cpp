@@ -1,14 +1,11 @@
 #include "app/TForm1.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "app/SimulatorFolder.h"
 #include "core/Text.h"
 #include "sim/AircraftConversion.h"
 
@@ -51,7 +48,9 @@ TForm1::TForm1(MainWindowContext context, QWidget* parent)
     // loop must not run in the middle of it.
     connect(
         &link, &ServerLink::errorMessage, this,
-        [this](const QString& text) { QMessageBox::warning(this, kCaption, text); },
+        [this](const QString& text) {
+            context_.dialogs.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption, text);
+        },
         Qt::QueuedConnection);
     paintServerPanel();
 
@@ -64,8 +63,6 @@ TForm1::TForm1(MainWindowContext context, QWidget* parent)
     connect(Panel_FSX, &StatePanel::clicked, this, &TForm1::Panel_FSXClick);
     paintSimulatorPanel();
     resize(520, 300);
-
-    FormCreate();
 }
 
 void TForm1::buildTopRow(QWidget* central) {
@@ -260,21 +257,6 @@ void TForm1::showAircraftState() {
     Label_xpd->setText("xpd:" + QString::fromStdString(context_.aircraft.transponder_code));
 }
 
-void TForm1::FormCreate() {
-    // The link flags start false in the server link itself; the lists that live for the
-    // whole run are owned by the subsystems that fill them.
-    LoadResult loaded = LoadSettings(context_.ini, context_.settings, context_.code_tables);
-    if (loaded.conversion_error) {
-        // Creation ends here: no code tables, no simulator link; the window still opens
-        // and the user can open the link from its panel.
-        QMessageBox::critical(nullptr, kCaption, ToDisplay(*loaded.conversion_error));
-        return;
-    }
-    settings_loaded_ = true;
-    context_.link.SetReportInterval(context_.settings.report_interval_ms);
-    context_.sim_link.OpenSimulatorLink();
-}
-
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!event->spontaneous()) {
@@ -284,23 +266,7 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FormShow() {
     setWindowTitle(kCaption);
-    QString sim_dir = ToDisplay(context_.settings.sim_dir);
-    SimulatorExecutables found = FindSimulatorExecutables(sim_dir);
-    if (found.none()) {
-        QString start = QDir(sim_dir).exists() ? sim_dir : QDir::homePath();
-        QString chosen = QFileDialog::getOpenFileName(nullptr, "Simutator path?", start,
-                                                      "simulateur (*.exe *.EXE)");
-        if (!chosen.isEmpty()) {
-            sim_dir = FolderWithSeparator(chosen);
-            context_.settings.sim_dir = FromDisplay(sim_dir);
-            if (!SaveSimulatorFolder(context_.ini, context_.settings.sim_dir)) {
-                reportUnwritableSettings();
-            }
-            found = FindSimulatorExecutables(sim_dir);
-        }
-    }
-    sim_type_ = SimTypeOf(found, sim_type_);
-    Panel_FSX->setCaption(sim_type_);
+    emit shown();
 }
 
 void TForm1::changeEvent(QEvent* event) {
@@ -317,24 +283,10 @@ void TForm1::FormActivate() {
 void TForm1::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();
-    emit closed();
 }
 
 void TForm1::FormClose() {
-    if (!SaveSettings(context_.ini, context_.settings)) {
-        reportUnwritableSettings();
-    }
-    if (context_.link.logged_in()) {
-        context_.link.DisconnectFromServer();
-    }
-    context_.sim_link.RemoveSimulatorMenu();
-}
-
-void TForm1::reportUnwritableSettings() {
-    // The file kept its previous content; the user should know the change is not in it.
-    QMessageBox::warning(
-        this, kCaption,
-        QStringLiteral("Impossible d'écrire %1").arg(QString::fromStdString(context_.ini.path())));
+    emit closed();
 }
 
 void TForm1::listeATC1Click() {

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 
+#include "app/Dialogs.h"
 #include "app/StatePanel.h"
 #include "atc/AtcListBox.h"
 #include "atc/PositionReports.h"
@@ -22,9 +23,7 @@ namespace tavoro {
 
 // What the main window works with; all of it outlives the window.
 struct MainWindowContext {
-    IniFile& ini;
     Settings& settings;
-    CodeTables& code_tables;
     ServerLink& link;
     SimulatorLink& sim_link;
     PositionReports& reports;
@@ -32,6 +31,7 @@ struct MainWindowContext {
     AtisSelection& atis;
     const AircraftState& aircraft;
     const AircraftIdentity& identity;
+    Dialogs& dialogs;
     QString executable_folder;
     QString working_folder;
 };
@@ -39,14 +39,15 @@ struct MainWindowContext {
 // The main window: the three state panels and the aircraft labels along the top, four
 // panels in one place of which at most one shows, the status bar, the main menu and the
 // timers. Its handlers are short: the work belongs to the subsystems, which the
-// composition root connects to the signals below.
+// composition root connects to the signals below. The start-up and close steps are the
+// composition root's too; the window only says when it was shown or is closing.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
 public:
     static constexpr char kCaption[] = "Tavoro 3.81";
 
-    // Runs the creation step: reads the configuration, then asks for the simulator link.
+    // Builds the widgets and binds them to the links; nothing is read or opened yet.
     explicit TForm1(MainWindowContext context, QWidget* parent = nullptr);
 
     // The texts of the two status-bar panels; each write replaces the panel's text.
@@ -58,9 +59,6 @@ public:
     // The simulator menu's "Masquer", and the "X" button: the window goes to the task bar.
     void Masquer();
 
-    const QString& sim_type() const { return sim_type_; }
-    // False when start-up stopped at an unreadable report interval.
-    bool settings_loaded() const { return settings_loaded_; }
     const QString& working_folder() const { return context_.working_folder; }
 
     // Top row.
@@ -115,7 +113,9 @@ signals:
     void allFiledPlansRequested();
     void filedPlansByDateRequested();
     void objectViewRequested();
-    // The close step has run; the program ends.
+    // The window was shown (FormShow): the simulator is looked for.
+    void shown();
+    // The window is closing (FormClose): the close step runs and the program ends.
     void closed();
 
 protected:
@@ -134,9 +134,7 @@ private:
     void paintSimulatorPanel();
     void showIdentity();
     void showAircraftState();
-    void reportUnwritableSettings();
 
-    void FormCreate();
     void FormShow();
     void FormActivate();
     void FormClose();
@@ -149,8 +147,6 @@ private:
     void Button2Click();
 
     MainWindowContext context_;
-    QString sim_type_;
-    bool settings_loaded_ = false;
     std::array<QLabel*, 2> status_panels_{};
     // The binding of ListBox_ATC: the "liste ATC" menu and clicks on the box go to it.
     AtcListBox* atc_list_box_ = nullptr;

@@ -2,7 +2,7 @@
 #include <QDir>
 
 #include "app/App.h"
-#include "app/TForm1.h"
+#include "app/Dialogs.h"
 #include "platform/InstanceLock.h"
 #include "platform/SessionEnd.h"
 
@@ -23,7 +23,8 @@ int main(int argc, char* argv[]) {
     // The object window may still be open when the main window closes; the program
     // ends with the main window all the same.
     QApplication::setQuitOnLastWindowClosed(false);
-    tavoro::App app({QCoreApplication::applicationDirPath(), QDir::currentPath()});
+    tavoro::QtDialogs dialogs;
+    tavoro::App app({QCoreApplication::applicationDirPath(), QDir::currentPath()}, dialogs);
     QObject::connect(&app, &tavoro::App::finished, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
@@ -31,7 +32,7 @@ int main(int argc, char* argv[]) {
     // simulator's menu and the shared block go away. An end that came while the program
     // was being built is delivered once the loop runs.
     QObject::connect(&session_end, &tavoro::SessionEndWatcher::sessionEnding, &app,
-                     [&app] { app.Form1().close(); });
+                     [&app] { app.Close(); });
     app.Start();
     return application.exec();
 }

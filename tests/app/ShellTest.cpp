@@ -13,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -20,20 +21,22 @@
 
 #include "app/App.h"
 #include "app/TForm1.h"
-#include "flightplan/TForm_edit.h"
+#include "core/IniFile.h"
 #include "sim/TForm_objet.h"
 #include "support/AtcServerProcess.h"
 #include "support/EventLoop.h"
 #include "support/FakeSimulator.h"
-#include "support/ModalAnswerer.h"
+#include "support/ScriptedDialogs.h"
 #include "support/SimHostProcess.h"
+#include "support/Windows.h"
 
 namespace tavoro {
 namespace {
 
 using test::AtcServerProcess;
-using test::ModalAnswerer;
 using test::WaitUntil;
+using Asked = test::ScriptedDialogs::Asked;
+using Kind = test::ScriptedDialogs::Kind;
 
 ReverseLookup fixedReverseName() {
     return [](const QHostAddress&, QObject*, std::function<void(const QString&)> done) {
@@ -46,11 +49,18 @@ QColor colourOf(const QWidget* widget) {
 }
 
 // A program folder of its own per test: the configuration file and a simulator folder.
+// Dialogs are answered from the test's script; one the test did not expect fails it.
 class ShellTest : public ::testing::Test {
 protected:
     ShellTest() {
         QDir(dir_.path()).mkpath("sim");
         touch("sim/FSX.exe");
+    }
+
+    void TearDown() override {
+        EXPECT_TRUE(dialogs_.unexpected().isEmpty())
+            << dialogs_.unexpected().join("; ").toStdString();
+        EXPECT_FALSE(dialogs_.pending());
     }
 
     QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
@@ -68,6 +78,10 @@ protected:
         std::ifstream in(path("corvanta.ini").toStdString(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
+    // [FSX] DIR as the file holds it now.
+    std::string savedSimFolder() const {
+        return IniFile(path("corvanta.ini").toStdString()).ReadString("FSX", "DIR", "");
+    }
     // A configuration under which start-up asks nothing.
     std::string quietIni(quint16 port = 6809, const std::string& extra = "") const {
         return "[FSX]\nDIR=" + simFolder() + "\n[envoi]\navion=1000\n[connect]\nserveur=Tavoro\n" +
@@ -81,23 +95,26 @@ protected:
         fsuipc_ = fsuipc.get();
         simconnect_ = simconnect.get();
         auto app =
-            std::make_unique<App>(AppPaths{dir_.path(), dir_.path()}, fixedReverseName(),
+            std::make_unique<App>(AppPaths{dir_.path(), dir_.path()}, dialogs_, fixedReverseName(),
                                   SimulatorPlatform{std::move(fsuipc), std::move(simconnect)});
         app->Start();
         return app;
     }
 
+    static TForm1& mainWindow() { return test::TheWindow<TForm1>("Form1"); }
+    static TForm_objet& objectWindow() { return test::TheWindow<TForm_objet>("Form_objet"); }
+
     test::FakeFsuipcServer* fsuipc_ = nullptr;
     test::FakeSimConnect* simconnect_ = nullptr;
 
     QTemporaryDir dir_;
-    ModalAnswerer answerer_;
+    test::ScriptedDialogs dialogs_;
 };
 
 TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
     writeIni(quietIni());
     auto app = startApp();
-    TForm1& form = app->Form1();
+    TForm1& form = mainWindow();
     EXPECT_EQ(form.windowTitle(), "Tavoro 3.81");
     EXPECT_TRUE(form.isMinimized());
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -106,9 +123,8 @@ TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
     EXPECT_EQ(form.Label_ID->text(), "Inconnu");
     EXPECT_EQ(form.Panel_server->caption(), "ATC server");
     EXPECT_EQ(form.Button2->text(), "X");
-    EXPECT_EQ(app->Form_edit().objectName(), "Form_edit");
-    EXPECT_EQ(app->Form_objet().objectName(), "Form_objet");
-    EXPECT_TRUE(answerer_.shown().isEmpty());
+    EXPECT_TRUE(objectWindow().isHidden());
+    EXPECT_TRUE(dialogs_.asked().empty());
 
     // Exactly the colours of the link states, whatever the platform's palette.
     EXPECT_EQ(colourOf(form.Panel_server), QColor(255, 0, 0));
@@ -136,10 +152,11 @@ TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
         EXPECT_EQ(timer->interval(), interval) << name;
         EXPECT_EQ(timer->isActive(), active) << name;
     }
-    EXPECT_EQ(app->link().Timer4().Interval(), 1000);
-    EXPECT_FALSE(app->link().Timer4().IsActive());
-    EXPECT_EQ(app->link().Timer5().Interval(), 100);
-    EXPECT_FALSE(app->link().Timer5().IsActive());
+    const App::TestView view = app->test_view();
+    EXPECT_EQ(view.report_timer.Interval(), 1000);
+    EXPECT_FALSE(view.report_timer.IsActive());
+    EXPECT_EQ(view.receive_timer.Interval(), 100);
+    EXPECT_FALSE(view.receive_timer.IsActive());
 
     auto* bar = form.findChild<QStatusBar*>("StatusBar1");
     ASSERT_NE(bar, nullptr);
@@ -151,8 +168,9 @@ TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
 TEST_F(ShellTest, MenuShowsOnePanelAtATime) {
     writeIni(quietIni());
     auto app = startApp();
-    TForm1& form = app->Form1();
-    const std::uint64_t atc_list_before = app->atc_list().list_generation();
+    TForm1& form = mainWindow();
+    // A rebuilt station list empties the box before it fills it again.
+    QSignalSpy atc_list_rebuilt(form.ListBox_ATC->model(), &QAbstractItemModel::modelReset);
     QSignalSpy weather(&form, &TForm1::weatherRequested);
     struct Step {
         QAction* item;
@@ -169,12 +187,13 @@ TEST_F(ShellTest, MenuShowsOnePanelAtATime) {
         }
     }
     // Each "liste ATC" rebuilt the station list, and nothing else did.
-    EXPECT_EQ(app->atc_list().list_generation(), atc_list_before + 2);
+    EXPECT_EQ(atc_list_rebuilt.count(), 2);
     EXPECT_EQ(weather.count(), 1);
 }
 
 struct ShowCase {
     const char* name;
+    bool folder_exists;                    // whether the configured folder is there
     std::vector<const char*> executables;  // in the configured folder
     bool asks;                             // whether the path dialog opens
     const char* picked;                    // file picked there, or nullptr to cancel
@@ -185,7 +204,9 @@ class ShowStepTest : public ShellTest, public ::testing::WithParamInterface<Show
 
 TEST_P(ShowStepTest, FindsTheSimulator) {
     const ShowCase& c = GetParam();
-    QDir(dir_.path()).mkpath("configured");
+    if (c.folder_exists) {
+        QDir(dir_.path()).mkpath("configured");
+    }
     QDir(dir_.path()).mkpath("elsewhere");
     for (const char* exe : c.executables) {
         touch(QString("configured/") + exe);
@@ -194,93 +215,115 @@ TEST_P(ShowStepTest, FindsTheSimulator) {
     const std::string configured = path("configured").toStdString() + "/";
     writeIni("[FSX]\nDIR=" + configured + "\n[envoi]\navion=1000\n");
     if (c.picked) {
-        answerer_.QueueOpenFile(path(c.picked));
-    } else {
-        answerer_.QueueReject();
+        dialogs_.QueueFile(path(c.picked));
+    } else if (c.asks) {
+        dialogs_.QueueCancel(Kind::OpenFile);
     }
 
     auto app = startApp();
-    EXPECT_EQ(answerer_.shown().contains("Simutator path?"), c.asks);
-    EXPECT_EQ(app->Form1().sim_type(), c.sim_type);
-    EXPECT_EQ(app->Form1().Panel_FSX->caption(), c.sim_type);
+    // The dialog stands on its own and starts in the configured folder when it is there.
+    const QString start = c.folder_exists ? QString::fromStdString(configured) : QDir::homePath();
+    std::vector<Asked> expected_asked;
+    if (c.asks) {
+        expected_asked.push_back(
+            {Kind::OpenFile, nullptr, "Simutator path?", start, "simulateur (*.exe *.EXE)", true});
+    }
+    EXPECT_EQ(dialogs_.asked(), expected_asked);
+    EXPECT_EQ(mainWindow().Panel_FSX->caption(), c.sim_type);
     std::string expected_dir = c.asks && c.picked
                                    ? QFileInfo(path(c.picked)).absolutePath().toStdString() + "/"
                                    : configured;
-    EXPECT_EQ(app->settings().sim_dir, expected_dir);
-    EXPECT_EQ(app->ini().ReadString("FSX", "DIR", ""), expected_dir);
-    EXPECT_TRUE(answerer_.unexpected().isEmpty())
-        << answerer_.unexpected().join("; ").toStdString();
+    EXPECT_EQ(savedSimFolder(), expected_dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ShowStepTest,
     ::testing::Values(
-        ShowCase{"both_gives_P3D", {"FSX.exe", "Prepar3D.exe"}, false, nullptr, "P3D"},
-        ShowCase{"fsx_only", {"FSX.exe"}, false, nullptr, "FSX"},
-        ShowCase{"name_case_ignored", {"fsx.EXE"}, false, nullptr, "FSX"},
-        ShowCase{"neither_cancelled", {}, true, nullptr, ""},
-        ShowCase{"neither_picked", {}, true, "elsewhere/Prepar3D.exe", "P3D"}),
+        ShowCase{"both_gives_P3D", true, {"FSX.exe", "Prepar3D.exe"}, false, nullptr, "P3D"},
+        ShowCase{"fsx_only", true, {"FSX.exe"}, false, nullptr, "FSX"},
+        ShowCase{"name_case_ignored", true, {"fsx.EXE"}, false, nullptr, "FSX"},
+        ShowCase{"neither_cancelled", true, {}, true, nullptr, ""},
+        ShowCase{"neither_picked", true, {}, true, "elsewhere/Prepar3D.exe", "P3D"},
+        ShowCase{"no_folder_starts_at_home", false, {}, true, nullptr, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, CancelledPathIsAskedAgainAtTheNextStart) {
     writeIni("[envoi]\navion=1000\n");
-    answerer_.QueueReject();
+    const Asked asked{Kind::OpenFile,
+                      nullptr,
+                      "Simutator path?",
+                      QDir::homePath(),
+                      "simulateur (*.exe *.EXE)",
+                      true};
+    dialogs_.QueueCancel(Kind::OpenFile);
     startApp().reset();
-    EXPECT_EQ(answerer_.shown(), QStringList{"Simutator path?"});
-    answerer_.QueueReject();
+    EXPECT_EQ(dialogs_.asked(), std::vector<Asked>{asked});
+    dialogs_.QueueCancel(Kind::OpenFile);
     startApp().reset();
-    EXPECT_EQ(answerer_.shown(), (QStringList{"Simutator path?", "Simutator path?"}));
+    EXPECT_EQ(dialogs_.asked(), (std::vector<Asked>{asked, asked}));
     EXPECT_EQ(ini().find("[FSX]"), std::string::npos);
+}
+
+// Each showing of the window looks again, from the folder picked last; a showing that finds
+// nothing keeps the simulator type found before.
+TEST_F(ShellTest, LaterShowingsLookInThePickedFolderAndKeepTheType) {
+    QDir(dir_.path()).mkpath("elsewhere");
+    touch("elsewhere/FSX.exe");
+    writeIni("[envoi]\navion=1000\n");
+    dialogs_.QueueFile(path("elsewhere/FSX.exe"));
+    auto app = startApp();
+    TForm1& form = mainWindow();
+    ASSERT_EQ(form.Panel_FSX->caption(), "FSX");
+
+    form.hide();
+    form.showMinimized();
+    EXPECT_EQ(dialogs_.asked().size(), 1u);
+
+    QFile::remove(path("elsewhere/FSX.exe"));
+    dialogs_.QueueCancel(Kind::OpenFile);
+    form.hide();
+    form.showMinimized();
+    ASSERT_EQ(dialogs_.asked().size(), 2u);
+    EXPECT_EQ(dialogs_.asked()[1].text, path("elsewhere") + "/");
+    EXPECT_EQ(form.Panel_FSX->caption(), "FSX");
 }
 
 TEST_F(ShellTest, UnreadableIntervalStopsCreationAfterTheMessage) {
     writeIni("[FSX]\nDIR=" + simFolder() + "\n[envoi]\navion=\n[turbulence]\nlgt=light\n");
-    answerer_.QueueAccept();
-    IniFile ini(path("corvanta.ini").toStdString());
-    Settings settings;
-    CodeTables tables;
-    AircraftIdentity identity;
-    AircraftState state;
-    FailureState failures{};
-    ServerLink link(settings, identity, state, fixedReverseName());
-    test::FakeFsuipcServer server;
-    test::FakeSimConnect library;
-    FsuipcClient fsuipc(server);
-    SimConnectClient simconnect(library);
-    SimulatorLink sim_link(fsuipc, simconnect, state, identity, failures);
-    PositionReports reports(link, identity, state, failures);
-    StationTable stations(ini, state);
-    AtcList atc_list(stations, state);
-    AtisSelection atis(stations, atc_list, identity, [](std::string_view) {});
-    auto context = [&] {
-        return MainWindowContext{ini,      settings, tables, link,     sim_link,    reports,
-                                 atc_list, atis,     state,  identity, dir_.path(), dir_.path()};
-    };
+    dialogs_.QueueOk(Kind::Critical);
     {
-        TForm1 form(context());
-        EXPECT_EQ(answerer_.shown(), QStringList{"'' n'est pas un nombre entier valide"});
-        EXPECT_FALSE(form.settings_loaded());
-        EXPECT_TRUE(tables[0].keys.empty());
-        EXPECT_FALSE(sim_link.sim_link_up());
-        EXPECT_EQ(server.sends, 0);
+        auto app = startApp();
+        // The message stands on its own: the window is not shown yet.
+        EXPECT_EQ(dialogs_.asked(),
+                  (std::vector<Asked>{{Kind::Critical, nullptr, "Tavoro 3.81",
+                                       "'' n'est pas un nombre entier valide", "", true}}));
+        // Neither the report interval nor the simulator link.
+        EXPECT_EQ(app->test_view().report_timer.Interval(), 0);
+        TForm1& form = mainWindow();
+        EXPECT_EQ(colourOf(form.Panel_FSX), QColor(255, 0, 0));
+        EXPECT_EQ(fsuipc_->sends, 0);
+        EXPECT_FALSE(simconnect_->open);
 
         // The user can still open the link from its panel.
         QTest::mouseClick(form.Panel_FSX, Qt::LeftButton);
-        EXPECT_TRUE(sim_link.sim_link_up());
+        EXPECT_EQ(colourOf(form.Panel_FSX), QColor(0, 128, 0));
+        EXPECT_TRUE(simconnect_->open);
         QTest::mouseClick(form.Panel_FSX, Qt::LeftButton);
-        EXPECT_FALSE(sim_link.sim_link_up());
+        EXPECT_EQ(colourOf(form.Panel_FSX), QColor(255, 0, 0));
     }
 
     writeIni(quietIni());
-    TForm1 second(context());
-    EXPECT_TRUE(second.settings_loaded());
-    EXPECT_TRUE(sim_link.sim_link_up());
+    auto second = startApp();
+    EXPECT_EQ(dialogs_.asked().size(), 1u);
+    EXPECT_EQ(second->test_view().report_timer.Interval(), 1000);
+    EXPECT_EQ(colourOf(mainWindow().Panel_FSX), QColor(0, 128, 0));
+    EXPECT_TRUE(simconnect_->open);
 }
 
 TEST_F(ShellTest, SettingsPanelEditsReachTheSettings) {
     writeIni(quietIni(6809, "[ATIS]\naudio=false\n"));
     auto app = startApp();
-    TForm1& form = app->Form1();
+    TForm1& form = mainWindow();
     form.parametres1->trigger();
     EXPECT_EQ(form.Label_server->text(), "Tavoro");
     EXPECT_EQ(form.Edit_serveradresse->text(), "127.0.0.1");
@@ -289,14 +332,17 @@ TEST_F(ShellTest, SettingsPanelEditsReachTheSettings) {
 
     form.Edit_serveradresse->clear();
     QTest::keyClicks(form.Edit_serveradresse, "atc");
-    EXPECT_EQ(app->settings().server_address, "atc");
     QTest::keyClicks(form.Edit_serveradresse, ".example");
-    EXPECT_EQ(app->settings().server_address, "atc.example");
     QTest::keyClick(form.Edit_serverport, Qt::Key_Backspace);
-    QTest::keyClicks(form.Edit_serverport, "0");
-    EXPECT_EQ(app->settings().server_port, "6800");
+    QTest::keyClicks(form.Edit_serverport, "x");
     form.CheckBox_atis->click();
-    EXPECT_TRUE(app->settings().atis_audio);
+
+    // The next connection takes the port as typed, which is no number: the user is told.
+    dialogs_.QueueOk(Kind::Warning);
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !dialogs_.asked().empty(); }));
+    EXPECT_EQ(dialogs_.asked()[0], (Asked{Kind::Warning, &form, "Tavoro 3.81",
+                                          "'680x' n'est pas un nombre entier valide", "", true}));
 
     form.close();
     // The address and the box reach the file at close; the port never does.
@@ -310,17 +356,18 @@ TEST_F(ShellTest, ServerPanelConnectsLogsInAndDisconnects) {
     ASSERT_TRUE(server.started());
     writeIni(quietIni(server.port()));
     auto app = startApp();
-    TForm1& form = app->Form1();
+    const App::TestView view = app->test_view();
+    TForm1& form = mainWindow();
 
     QTest::mouseClick(form.Panel_server, Qt::LeftButton);
     EXPECT_EQ(colourOf(form.Panel_server), QColor(255, 85, 0));
-    ASSERT_TRUE(WaitUntil([&] { return app->link().logged_in(); }));
+    ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
     EXPECT_EQ(colourOf(form.Panel_server), QColor(0, 128, 0));
     EXPECT_EQ(form.Panel_server->frameShadow(), QFrame::Sunken);
     EXPECT_EQ(form.StatusText(1), "connecté atc.example");
 
     QTest::mouseClick(form.Panel_server, Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return !app->link().socket_connected(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !view.link.socket_connected(); }));
     EXPECT_TRUE(server.WaitForReceived("#DP"));
     EXPECT_EQ(colourOf(form.Panel_server), QColor(255, 0, 0));
     EXPECT_EQ(form.Panel_server->frameShadow(), QFrame::Raised);
@@ -336,31 +383,35 @@ TEST_F(ShellTest, ClosingWhileOnlyConnectedSendsNoLogoff) {
                      [&] { peer = silent.nextPendingConnection(); });
     writeIni(quietIni(silent.serverPort()));
     auto app = startApp();
-    QSignalSpy closed(&app->Form1(), &TForm1::closed);
+    const App::TestView view = app->test_view();
+    TForm1& form = mainWindow();
+    QSignalSpy closed(&form, &TForm1::closed);
     // Another window holds the focus while the connection opens.
-    app->Form_objet().show();
-    app->Form_objet().activateWindow();
-    ASSERT_TRUE(WaitUntil([&] { return app->Form_objet().isActiveWindow(); }));
-    app->link().ConnectToServer();
-    ASSERT_TRUE(WaitUntil([&] { return peer && app->link().socket_connected(); }));
+    objectWindow().show();
+    objectWindow().activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return objectWindow().isActiveWindow(); }));
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return peer && view.link.socket_connected(); }));
 
     // Activation repaints the button from the connection alone: green, lowered, where
     // the link itself shows lime until the login is accepted.
-    EXPECT_EQ(colourOf(app->Form1().Panel_server), QColor(0, 255, 0));
-    app->Form1().Afficher();
-    ASSERT_TRUE(WaitUntil([&] { return app->Form1().isActiveWindow(); }));
-    EXPECT_EQ(colourOf(app->Form1().Panel_server), QColor(0, 128, 0));
-    EXPECT_EQ(app->Form1().Panel_server->frameShadow(), QFrame::Sunken);
+    EXPECT_EQ(colourOf(form.Panel_server), QColor(0, 255, 0));
+    form.Afficher();
+    ASSERT_TRUE(WaitUntil([&] { return form.isActiveWindow(); }));
+    EXPECT_EQ(colourOf(form.Panel_server), QColor(0, 128, 0));
+    EXPECT_EQ(form.Panel_server->frameShadow(), QFrame::Sunken);
 
-    app->Form1().close();
+    form.close();
     EXPECT_EQ(closed.count(), 1);
-    // Everything sent before the marker has arrived once the marker has.
-    app->link().SendLine("MARK\r\n");
+    // Everything the program sent has arrived once the peer sees the connection end,
+    // which the program's end brings.
+    app.reset();
     QByteArray received;
     ASSERT_TRUE(WaitUntil([&] {
         received += peer->readAll();
-        return received.contains("MARK\r\n");
+        return peer->state() == QAbstractSocket::UnconnectedState;
     }));
+    received += peer->readAll();
     EXPECT_TRUE(received.startsWith("#AP"));
     EXPECT_FALSE(received.contains("#DP"));
 }
@@ -371,22 +422,24 @@ TEST_F(ShellTest, ClosingWhenLoggedInSavesThenLogsOff) {
     writeIni("; kept\n[envoi]\navion=1000\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport=" +
              std::to_string(server.port()) + "\npassword=pw\n[FSX]\nDIR=" + simFolder() + "\n");
     auto app = startApp();
-    app->identity().atc_identifier = "ABC12";
+    const App::TestView view = app->test_view();
+    TForm1& form = mainWindow();
     int removed = 0;
     simconnect_->on_call = [&](const std::string& name) {
         if (name == "MenuDeleteSubItem") {
             // The menu goes last: the settings are written and the logoff is sent by then.
             EXPECT_NE(ini().find("[ATIS]"), std::string::npos);
-            EXPECT_NE(app->link().socketState(), QAbstractSocket::ConnectedState);
+            EXPECT_NE(view.link.socketState(), QAbstractSocket::ConnectedState);
             ++removed;
         }
     };
-    app->link().ConnectToServer();
-    ASSERT_TRUE(WaitUntil([&] { return app->link().logged_in(); }));
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
 
-    app->Form1().close();
+    form.close();
     EXPECT_EQ(removed, 1);
-    EXPECT_TRUE(server.WaitForReceived("#DPABC12"));
+    // The simulator gave no callsign: the logoff carries none.
+    EXPECT_TRUE(server.WaitForReceived("#DP"));
     EXPECT_EQ(ini(),
               "; kept\n[envoi]\navion=1000\n[connect]\nserveur=Tavoro\nadresse=127.0.0.1\nport=" +
                   std::to_string(server.port()) + "\npassword=pw\n[FSX]\nDIR=" + simFolder() +
@@ -397,21 +450,59 @@ TEST_F(ShellTest, ClosingWhenLoggedInSavesThenLogsOff) {
 TEST_F(ShellTest, UnwritableConfigurationIsReportedAtClose) {
     // A folder where the file should be: nothing can be read from or written to it.
     QDir(dir_.path()).mkpath("corvanta.ini");
-    answerer_.QueueAccept();  // the interval cannot be read either
-    answerer_.QueueReject();  // nor the simulator folder: the path is asked for
+    dialogs_.QueueOk(Kind::Critical);      // the interval cannot be read either
+    dialogs_.QueueCancel(Kind::OpenFile);  // nor the simulator folder: the path is asked for
     auto app = startApp();
-    answerer_.QueueAccept();
-    app->Form1().close();
-    ASSERT_EQ(answerer_.shown().size(), 3);
-    EXPECT_TRUE(answerer_.shown()[2].startsWith("Impossible d'écrire "))
-        << answerer_.shown()[2].toStdString();
+    dialogs_.QueueOk(Kind::Warning);
+    TForm1& form = mainWindow();
+    form.close();
+    ASSERT_EQ(dialogs_.asked().size(), 3u);
+    const QString file = QDir(dir_.path()).filePath("corvanta.ini");
+    EXPECT_EQ(dialogs_.asked()[2], (Asked{Kind::Warning, &form, "Tavoro 3.81",
+                                          "Impossible d'écrire " + file, "", true}));
     EXPECT_TRUE(QFileInfo(path("corvanta.ini")).isDir());
+}
+
+// The report comes between the save and the rest of the close step.
+TEST_F(ShellTest, UnwritableConfigurationIsReportedBeforeTheLogoff) {
+    AtcServerProcess server;
+    ASSERT_TRUE(server.started());
+    writeIni(quietIni(server.port()));
+    auto app = startApp();
+    const App::TestView view = app->test_view();
+    TForm1& form = mainWindow();
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
+
+    QFile::remove(path("corvanta.ini"));
+    QDir(dir_.path()).mkpath("corvanta.ini");
+    QSignalSpy finished(app.get(), &App::finished);
+    dialogs_.QueueOk(Kind::Warning);
+    int checked = 0;
+    dialogs_.on_asked = [&](const Asked&) {
+        ++checked;
+        EXPECT_TRUE(view.link.logged_in());
+        for (const std::string& call : simconnect_->CallTexts()) {
+            EXPECT_NE(call.rfind("MenuDelete", 0), 0u) << call;
+        }
+        EXPECT_EQ(finished.count(), 0);
+    };
+    form.close();
+    EXPECT_EQ(checked, 1);
+    ASSERT_EQ(dialogs_.asked().size(), 1u);
+    EXPECT_TRUE(dialogs_.asked()[0].text.startsWith("Impossible d'écrire "));
+    EXPECT_TRUE(server.WaitForReceived("#DP"));
+    const std::vector<std::string> calls = simconnect_->CallTexts();
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [](const std::string& call) {
+        return call.rfind("MenuDelete", 0) == 0;
+    }));
+    EXPECT_EQ(finished.count(), 1);
 }
 
 TEST_F(ShellTest, HideAndShowFromTheSimulatorMenu) {
     writeIni(quietIni());
     auto app = startApp();
-    TForm1& form = app->Form1();
+    TForm1& form = mainWindow();
     form.Afficher();
     EXPECT_FALSE(form.isMinimized());
     EXPECT_EQ(form.pos(), QPoint(10, 10));
@@ -426,7 +517,7 @@ TEST_F(ShellTest, HideAndShowFromTheSimulatorMenu) {
 TEST_F(ShellTest, LogBoxFillsTheObjectWindowOnlyWithoutTheLists) {
     writeIni(quietIni());
     auto app = startApp();
-    TForm_objet& window = app->Form_objet();
+    TForm_objet& window = objectWindow();
     window.show();
     window.AppendLog("first");
     window.AppendLog("second");

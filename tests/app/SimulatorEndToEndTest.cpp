@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTest>
 
 #include "app/App.h"
 #include "app/TForm1.h"
@@ -11,18 +12,23 @@
 #include "sim/TForm_objet.h"
 #include "support/AtcServerProcess.h"
 #include "support/EventLoop.h"
-#include "support/ModalAnswerer.h"
 #include "support/ProgramFolder.h"
+#include "support/ScriptedDialogs.h"
 #include "support/SimHostProcess.h"
+#include "support/Windows.h"
 
 namespace tavoro {
 namespace {
 
 using test::AtcServerProcess;
-using test::ModalAnswerer;
 using test::ProgramFolder;
 using test::SimHostProcess;
 using test::WaitUntil;
+
+// The position reports the server received, as "@N" or "@S" lines.
+QStringList reports(AtcServerProcess& server) {
+    return server.ReceivedLines().filter(QRegularExpression("^@[NS]:"));
+}
 
 // The whole program against the stand-in simulator and the stand-in ATC server, each a
 // process of its own, with the program's own timers running the link.
@@ -41,21 +47,28 @@ protected:
         folder_ = std::make_unique<ProgramFolder>(server_.port(), 1000);
     }
 
+    void TearDown() override {
+        EXPECT_TRUE(dialogs_.asked().empty()) << dialogs_.unexpected().join("; ").toStdString();
+    }
+
     std::unique_ptr<App> startApp() {
-        auto app = folder_->MakeApp(host_);
+        auto app = folder_->MakeApp(host_, dialogs_);
         app->Start();
         return app;
     }
 
+    static TForm1& mainWindow() { return test::TheWindow<TForm1>("Form1"); }
+
     SimHostProcess host_;
     AtcServerProcess server_;
-    ModalAnswerer answerer_;
+    test::ScriptedDialogs dialogs_;
     std::unique_ptr<ProgramFolder> folder_;
 };
 
 TEST_F(SimulatorEndToEndTest, TheAircraftFlowsToTheWindowAndTheServer) {
     auto app = startApp();
-    TForm1& form = app->Form1();
+    const App::TestView view = app->test_view();
+    TForm1& form = mainWindow();
     EXPECT_EQ(form.Panel_FSX->colour(), kGreen);
     EXPECT_EQ(form.StatusText(0), "connecté FSX");
 
@@ -66,7 +79,7 @@ TEST_F(SimulatorEndToEndTest, TheAircraftFlowsToTheWindowAndTheServer) {
                     .match(form.windowTitle())
                     .hasMatch())
         << form.windowTitle().toStdString();
-    const AircraftState& aircraft = app->aircraft();
+    const AircraftState& aircraft = view.aircraft;
     EXPECT_NEAR(aircraft.latitude, 48.72528, 1e-6);
     EXPECT_NEAR(aircraft.longitude, 2.35944, 1e-6);
     EXPECT_NEAR(aircraft.altitude_ft, 3500, 3.3);  // the fraction word reads to within a metre
@@ -75,23 +88,26 @@ TEST_F(SimulatorEndToEndTest, TheAircraftFlowsToTheWindowAndTheServer) {
     EXPECT_EQ(aircraft.engine_count, 2);
 
     // The login carries the aircraft's callsign, type, model and engines.
-    app->link().ConnectToServer();
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
     EXPECT_TRUE(server_.WaitForReceived("#APF-GTAV:SERVER:Tavoro:pw:C172:C172SP:2"));
 
     // The stand-in's values reach the next polls.
     ASSERT_EQ(host_.Command("set xpd 1200"), "ok");
     EXPECT_TRUE(WaitUntil([&] { return form.Label_xpd->text() == "xpd:1200"; }));
 
-    // Its engine failures come through SimConnect with each poll.
-    app->sim_link().simconnect().Call(&SimConnectLibrary::TransmitClientEvent, kSimUserObject, 5u,
-                                      0u, 1u, kSimEventFlagGroupIdIsPriority);
-    EXPECT_TRUE(WaitUntil([&] { return app->failure_state()[1]; }));
-    EXPECT_FALSE(app->failure_state()[0]);
+    // Its engine failures come through SimConnect with each poll, and go out with the
+    // next reports: engine 2 alone.
+    view.sim_link.simconnect().Call(&SimConnectLibrary::TransmitClientEvent, kSimUserObject, 5u, 0u,
+                                    1u, kSimEventFlagGroupIdIsPriority);
+    EXPECT_TRUE(WaitUntil([&] {
+        const QStringList sent = reports(server_);
+        return !sent.isEmpty() && sent.last().endsWith(":2");
+    })) << reports(server_).join("\n").toStdString();
 }
 
 TEST_F(SimulatorEndToEndTest, NotReadyPausesPollingUntilTheSimulatorIsBack) {
     auto app = startApp();
-    TForm1& form = app->Form1();
+    TForm1& form = mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
 
     ASSERT_EQ(host_.Command("set ready 0"), "ok");
@@ -109,25 +125,26 @@ TEST_F(SimulatorEndToEndTest, NotReadyPausesPollingUntilTheSimulatorIsBack) {
 
 TEST_F(SimulatorEndToEndTest, ALostSimulatorClosesTheLinkAndLogsOff) {
     auto app = startApp();
-    TForm1& form = app->Form1();
+    const App::TestView view = app->test_view();
+    TForm1& form = mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
-    app->link().ConnectToServer();
-    ASSERT_TRUE(WaitUntil([&] { return app->link().logged_in(); }));
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
 
     QStringList statuses;
-    QObject::connect(&app->sim_link(), &SimulatorLink::statusMessage,
+    QObject::connect(&view.sim_link, &SimulatorLink::statusMessage,
                      [&](int panel, const QString& text) {
                          if (panel == 1)
                              statuses << text;
                      });
     host_.Kill();
-    EXPECT_TRUE(WaitUntil([&] { return !app->sim_link().sim_link_up(); }));
+    EXPECT_TRUE(WaitUntil([&] { return form.Panel_FSX->colour() == kRed; }));
     ASSERT_FALSE(statuses.isEmpty());
     EXPECT_EQ(statuses.first(), "Processing: IPC sendmessage failed all retries");
     EXPECT_EQ(form.Panel_FSX->colour(), kRed);
     EXPECT_EQ(form.Panel_FSX->bevel(), Bevel::Raised);
     EXPECT_TRUE(server_.WaitForReceived("#DPF-GTAV"));
-    EXPECT_TRUE(WaitUntil([&] { return !app->link().socket_connected(); }));
+    EXPECT_TRUE(WaitUntil([&] { return !view.link.socket_connected(); }));
 
     // The ready wait keeps telling that the link is closed.
     EXPECT_TRUE(WaitUntil(
@@ -136,7 +153,7 @@ TEST_F(SimulatorEndToEndTest, ALostSimulatorClosesTheLinkAndLogsOff) {
 
 TEST_F(SimulatorEndToEndTest, TheSimulatorMenuDrivesTheWindow) {
     auto app = startApp();
-    TForm1& form = app->Form1();
+    TForm1& form = mainWindow();
     QJsonObject dump = host_.Dump();
     ASSERT_EQ(dump["simconnect_client"].toBool(), true);
     ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
@@ -155,18 +172,18 @@ TEST_F(SimulatorEndToEndTest, TheSimulatorMenuDrivesTheWindow) {
 
 TEST_F(SimulatorEndToEndTest, SimulatorExceptionsReachTheLog) {
     auto app = startApp();
-    TForm1& form = app->Form1();
+    SimConnectClient& simconnect = app->test_view().sim_link.simconnect();
+    TForm1& form = mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
     ASSERT_EQ(host_.Command("metar"), "ok");  // no observation to give
 
-    auto& library = static_cast<LocalSimConnect&>(app->sim_link().simconnect().library());
-    app->sim_link().simconnect().Call(&SimConnectLibrary::WeatherRequestObservationAtStation, 1u,
-                                      "LFPG");
+    auto& library = static_cast<LocalSimConnect&>(simconnect.library());
+    simconnect.Call(&SimConnectLibrary::WeatherRequestObservationAtStation, 1u, "LFPG");
     const std::uint32_t send_id = library.last_send_id();
     const QString expected = QStringLiteral("***** EXCEPTION=15  SendID=%1  Index=").arg(send_id);
-    EXPECT_TRUE(WaitUntil([&] {
-        return app->Form_objet().Memo1->toPlainText().contains(expected);
-    })) << app->Form_objet().Memo1->toPlainText().toStdString();
+    const QPlainTextEdit& log = *test::TheWindow<TForm_objet>("Form_objet").Memo1;
+    EXPECT_TRUE(WaitUntil([&] { return log.toPlainText().contains(expected); }))
+        << log.toPlainText().toStdString();
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QTest>
 
 #include "app/App.h"
 #include "app/TForm1.h"
 #include "support/AtcServerProcess.h"
 #include "support/EventLoop.h"
-#include "support/ModalAnswerer.h"
 #include "support/ProgramFolder.h"
+#include "support/ScriptedDialogs.h"
 #include "support/SimHostProcess.h"
+#include "support/Windows.h"
 
 namespace tavoro {
 namespace {
@@ -29,7 +31,7 @@ QStringList textsShown(test::SimHostProcess& host) {
 TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
     test::SimHostProcess host;
     test::AtcServerProcess server;
-    test::ModalAnswerer answerer;
+    test::ScriptedDialogs dialogs;
     ASSERT_TRUE(host.started());
     ASSERT_TRUE(server.started());
     for (const char* command :
@@ -37,28 +39,26 @@ TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
         ASSERT_EQ(host.Command(command), "ok") << command;
     }
     test::ProgramFolder folder(server.port(), 0, "[facility]\nTWR=Tour\n");
-    std::unique_ptr<App> program = folder.MakeApp(host);
-    App& app = *program;
-    TForm1& form = app.Form1();
+    std::unique_ptr<App> app = folder.MakeApp(host, dialogs);
+    const App::TestView view = app->test_view();
+    TForm1& form = test::TheWindow<TForm1>("Form1");
     // Ten seconds between relayed lines would only slow the test down.
     form.Timer1->setInterval(100);
-    app.Start();
+    app->Start();
     ASSERT_TRUE(WaitUntil([&] { return form.Timer1->isActive(); }));
-    ASSERT_TRUE(WaitUntil([&] { return app.aircraft().latitude > 48; }));
+    ASSERT_TRUE(WaitUntil([&] { return view.aircraft.latitude > 48; }));
 
-    app.link().ConnectToServer();
-    ASSERT_TRUE(WaitUntil([&] { return app.link().logged_in(); }));
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
     server.Command("send #AALFPG_TWR");
     server.Command("send %LFPG_TWR:18.250:TWR:20:1:48.72528:2.35944:0");
+    // The list is drawn anew each time it is shown: the station shows once both lines are in.
     ASSERT_TRUE(WaitUntil([&] {
-        return app.stations().stations().size() == 1 &&
-               app.stations().stations()[0].frequency == "118.250";
-    }));
-
-    form.listeATC1->trigger();
+        form.listeATC1->trigger();
+        return form.ListBox_ATC->count() == 1 &&
+               form.ListBox_ATC->item(0)->text() == "LFPG_TWR Tour       118.250 0nm (20nm)";
+    })) << form.ListBox_ATC->count();
     EXPECT_TRUE(form.Panel_ATC->isVisibleTo(&form));
-    ASSERT_EQ(form.ListBox_ATC->count(), 1);
-    EXPECT_EQ(form.ListBox_ATC->item(0)->text(), "LFPG_TWR Tour       118.250 0nm (20nm)");
 
     emit form.ListBox_ATC->itemClicked(form.ListBox_ATC->item(0));
     EXPECT_TRUE(server.WaitForReceived("$CQF-GTAV:LFPG_TWR:ATIS"));
@@ -69,20 +69,21 @@ TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
     }
     EXPECT_TRUE(WaitUntil([&] { return form.ListBox_ATC->count() == 4; }));
     EXPECT_TRUE(WaitUntil([&] { return textsShown(host).size() >= 3; }));
+    // Each text reaches the simulator once: the relay takes it off the station's list.
     EXPECT_EQ(textsShown(host), (QStringList{"one", "two", "three"}));
-    EXPECT_TRUE(app.atis().atis_lines().empty());
 
     // With "ATIS audio" ticked, the station's spoken text waits for the speech timer.
     form.parametres1->trigger();
     if (!form.CheckBox_atis->isChecked()) {
         form.CheckBox_atis->click();
     }
-    ASSERT_TRUE(app.settings().atis_audio);
+    ASSERT_TRUE(form.CheckBox_atis->isChecked());
     server.Command("send #TMAUDIOLFPG_TWR:F-GTAV:Tour information Alpha");
     EXPECT_TRUE(WaitUntil([&] { return form.Timer6->isActive(); }));
-    EXPECT_EQ(app.speech().speech_text(), "Tour information Alpha");
+    EXPECT_EQ(view.speech.speech_text(), "Tour information Alpha");
 
-    app.link().DisconnectFromServer();
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.asked().empty()) << dialogs.unexpected().join("; ").toStdString();
 }
 
 }  // namespace

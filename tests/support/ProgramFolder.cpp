@@ -21,11 +21,11 @@ ProgramFolder::ProgramFolder(quint16 server_port, int report_interval_ms,
         << extra;
 }
 
-std::unique_ptr<App> ProgramFolder::MakeApp(const SimHostProcess& host) const {
+std::unique_ptr<App> ProgramFolder::MakeApp(const SimHostProcess& host, Dialogs& dialogs) const {
     const std::string folder = host.folder().toStdString();
     // No reverse lookup: the status bar then shows the bare "connecté ".
     return std::make_unique<App>(
-        AppPaths{dir_.path(), dir_.path()},
+        AppPaths{dir_.path(), dir_.path()}, dialogs,
         [](const QHostAddress&, QObject*, std::function<void(const QString&)> done) {
             done(QString());
         },

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/App.h"
+#include "app/Dialogs.h"
 #include "support/SimHostProcess.h"
 
 namespace tavoro::test {
@@ -20,8 +21,9 @@ public:
 
     QString path() const { return dir_.path(); }
 
-    // The client linked to the stand-in simulator `host`, not yet shown.
-    std::unique_ptr<App> MakeApp(const SimHostProcess& host) const;
+    // The client linked to the stand-in simulator `host`, asking the user through
+    // `dialogs`, not yet shown.
+    std::unique_ptr<App> MakeApp(const SimHostProcess& host, Dialogs& dialogs) const;
 
 private:
     QTemporaryDir dir_;
