@@ -8,7 +8,7 @@
 namespace tavoro {
 
 App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
-         SimulatorPlatform simulator)
+         SimulatorPlatform simulator, TimerFactory& timers)
     : dialogs_(dialogs),
       ini_(QDir(paths.executable_folder)
                .filePath(QString::fromLatin1(kConfigFileName.data(), kConfigFileName.size()))
@@ -16,17 +16,20 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
       simulator_(std::move(simulator)),
       fsuipc_(*simulator_.fsuipc),
       simconnect_(*simulator_.simconnect),
-      sim_link_(fsuipc_, simconnect_, state_, identity_, failure_state_),
+      sim_link_(fsuipc_, simconnect_, state_, identity_, failure_state_, timers),
       link_(settings_, identity_, state_, std::move(reverse_lookup),
-            std::make_unique<TcpServerTransport>()),
+            std::make_unique<TcpServerTransport>(), timers),
       dispatcher_(link_, settings_, identity_),
       reports_(link_, identity_, state_, failure_state_),
       stations_(ini_, state_),
       atc_list_(stations_, state_),
       atis_(stations_, atc_list_, identity_,
             [this](std::string_view line) { link_.SendLine(line); }),
-      atis_relay_(atis_,
-                  [this](std::string_view text) { return ShowTextInSimulator(fsuipc_, text); }),
+      // Its failures go to status panel 0; it ticks only once the window exists.
+      atis_relay_(
+          atis_, [this](std::string_view text) { return ShowTextInSimulator(fsuipc_, text); },
+          [this](const std::string& failure) { form1_.SetStatusText(0, ToDisplay(failure)); },
+          timers),
       sim_commands_(simconnect_, state_, failure_state_,
                     [this](const std::string& line) { writeSimulatorLog(line); }),
       ai_objects_(simconnect_, state_,
@@ -34,10 +37,10 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
       form_objet_(ai_objects_, state_),
       form1_(MainWindowContext{settings_, link_, sim_link_, reports_, atc_list_, atis_, state_,
                                identity_, dialogs_, paths.executable_folder, paths.working_folder}),
-      // Errors of the speech and of the relay below go to status panel 0.
+      // Errors of the speech go to status panel 0.
       speech_engine_([this](const QString& text) { form1_.SetStatusText(0, text); }),
-      speech_(*form1_.Timer6, speech_engine_,
-              [this](const QString& text) { form1_.SetStatusText(0, text); }) {
+      speech_(
+          speech_engine_, [this](const QString& text) { form1_.SetStatusText(0, text); }, timers) {
     link_.SetDispatcher([this](const FieldList& fields) { dispatcher_.DispatchLine(fields); });
     // A simulator that stopped answering takes the pilot off the network with it. Also
     // with no connection up: the report and receive timers stop all the same, so a later
@@ -59,12 +62,9 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
     connect(&sim_link_, &SimulatorLink::dispatched, this, [this] { ai_objects_.AfterDispatch(); });
     connect(&form1_, &TForm1::objectViewRequested, &form_objet_, &TForm_objet::objet1Click);
 
-    // The relay of the selected station's texts to the simulator.
-    connect(form1_.Timer1, &QTimer::timeout, this, [this] {
-        if (auto failure = atis_relay_.RelayAtisLine()) {
-            form1_.SetStatusText(0, ToDisplay(*failure));
-        }
-    });
+    // The selected station's texts reach the simulator while it is polled.
+    connect(&sim_link_, &SimulatorLink::pollingStarted, this, [this] { atis_relay_.Start(); });
+    connect(&sim_link_, &SimulatorLink::pollingStopped, this, [this] { atis_relay_.Stop(); });
 
     // What the lines received while logged in reach. The flight-plan answers and the
     // server's METAR have no handler yet: their lines are dropped.
@@ -100,7 +100,7 @@ void App::Close() {
 }
 
 App::TestView App::test_view() {
-    return {sim_link_, state_, link_, link_.Timer4(), link_.Timer5(), speech_, ai_objects_};
+    return {sim_link_, state_, link_, speech_, ai_objects_};
 }
 
 void App::FormCreate() {

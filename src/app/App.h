@@ -44,10 +44,11 @@ class App : public QObject {
 public:
     // Builds the program and runs its creation step: the configuration is read and the
     // simulator link opened. `dialogs` asks the user; `simulator` serves the two simulator
-    // interfaces: by default this platform's own.
+    // interfaces: by default this platform's own; `timers` gives every part its timers.
     App(const AppPaths& paths, Dialogs& dialogs,
         ReverseLookup reverse_lookup = SystemReverseLookup(),
-        SimulatorPlatform simulator = MakeSimulatorPlatform());
+        SimulatorPlatform simulator = MakeSimulatorPlatform(),
+        TimerFactory& timers = EventLoopTimers());
     ~App() override;
 
     // Shows the main window as the program starts: minimised. Showing it looks for the
@@ -70,9 +71,6 @@ public:
         // Whether the login was accepted: once the window has been activated, the server
         // button looks the same for a bare connection.
         const ServerLink& link;
-        // The link's report and receive timers, which are no window's children.
-        const Timer& report_timer;
-        const Timer& receive_timer;
         // The text waiting to be spoken: tests do not hear the system's synthesizer.
         const AtcSpeech& speech;
         // Whether an object's route was handed over: no window shows it, and the simulator

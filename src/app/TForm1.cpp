@@ -36,11 +36,6 @@ TForm1::TForm1(MainWindowContext context, QWidget* parent)
     buildMenu();
     buildStatusBar();
 
-    Timer1 = makeTimer("Timer1", 10000);
-    Timer2 = makeTimer("Timer2", 1000);
-    Timer3 = makeTimer("Timer3", 1000);
-    Timer6 = makeTimer("Timer6", 5000);
-
     ServerLink& link = context_.link;
     connect(&link, &ServerLink::panelChanged, this, &TForm1::paintServerPanel);
     connect(&link, &ServerLink::statusMessage, this, &TForm1::SetStatusText);
@@ -55,7 +50,6 @@ TForm1::TForm1(MainWindowContext context, QWidget* parent)
     paintServerPanel();
 
     SimulatorLink& sim_link = context_.sim_link;
-    sim_link.SetTimers({Timer1, Timer2, Timer3});
     connect(&sim_link, &SimulatorLink::panelChanged, this, &TForm1::paintSimulatorPanel);
     connect(&sim_link, &SimulatorLink::statusMessage, this, &TForm1::SetStatusText);
     connect(&sim_link, &SimulatorLink::identityRead, this, &TForm1::showIdentity);
@@ -207,13 +201,6 @@ void TForm1::buildStatusBar() {
     Button2->setFixedWidth(24);
     bar->addPermanentWidget(Button2);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-}
-
-QTimer* TForm1::makeTimer(const char* name, int interval_ms) {
-    auto* timer = new QTimer(this);
-    timer->setObjectName(name);
-    timer->setInterval(interval_ms);
-    return timer;
 }
 
 void TForm1::SetStatusText(int panel, const QString& text) {

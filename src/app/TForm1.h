@@ -7,7 +7,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <array>
 #include <functional>
 
@@ -100,13 +99,6 @@ public:
     QAction* pardate1;
     QAction* objet1;
 
-    // The timers the window drives: 1, 2 and 3 run the simulator link; the server link
-    // owns Timer4 and Timer5.
-    QTimer* Timer1;
-    QTimer* Timer2;
-    QTimer* Timer3;
-    QTimer* Timer6;
-
 signals:
     // Where later subsystems take over; each is emitted at the step that needs it.
     void weatherRequested();
@@ -128,7 +120,6 @@ private:
     void buildPanels(QWidget* central);
     void buildMenu();
     void buildStatusBar();
-    QTimer* makeTimer(const char* name, int interval_ms);
     void showOnly(QWidget* panel);
     void paintServerPanel();
     void paintSimulatorPanel();

@@ -6,10 +6,13 @@
 
 namespace tavoro {
 
-AtcSpeech::AtcSpeech(QTimer& timer6, SpeechEngine& engine, ErrorReport report_error,
+AtcSpeech::AtcSpeech(SpeechEngine& engine, ErrorReport report_error, TimerFactory& timers,
                      QObject* parent)
-    : QObject(parent), timer6_(timer6), engine_(engine), report_error_(std::move(report_error)) {
-    connect(&timer6_, &QTimer::timeout, this, &AtcSpeech::SpeakHeldText);
+    : QObject(parent),
+      engine_(engine),
+      report_error_(std::move(report_error)),
+      timer6_(timers.Create("Timer6", 5000)) {
+    timer6_->OnTick([this] { SpeakHeldText(); });
 }
 
 void AtcSpeech::SetTargets(DispatchTargets& targets) {
@@ -22,14 +25,14 @@ void AtcSpeech::SelectedStationSpeech(const std::string& text) {
     speech_text_ = text;
     // Enabling a running timer leaves its wait alone: restarting it would let a station
     // that keeps talking postpone its speech for ever.
-    if (!timer6_.isActive()) {
-        timer6_.start();
+    if (!timer6_->IsActive()) {
+        timer6_->Start();
     }
 }
 
 void AtcSpeech::SpeakHeldText() {
     // One tick only: the timer waits for the next text.
-    timer6_.stop();
+    timer6_->Stop();
     if (speech_text_.empty()) {
         return;
     }

@@ -2,12 +2,13 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "atc/Dispatcher.h"
 #include "atc/SpeechEngine.h"
+#include "core/Timer.h"
 
 namespace tavoro {
 
@@ -24,8 +25,8 @@ public:
     static constexpr double kVolume = 0.8;
     static constexpr double kRate = 0.0;
 
-    AtcSpeech(QTimer& timer6, SpeechEngine& engine, ErrorReport report_error,
-              QObject* parent = nullptr);
+    AtcSpeech(SpeechEngine& engine, ErrorReport report_error,
+              TimerFactory& timers = EventLoopTimers(), QObject* parent = nullptr);
 
     // Points the dispatcher's spoken-text target here; the dispatcher lets a text through
     // only while "ATIS audio" is on.
@@ -40,9 +41,9 @@ public:
     const std::string& speech_text() const { return speech_text_; }
 
 private:
-    QTimer& timer6_;
     SpeechEngine& engine_;
     ErrorReport report_error_;
+    std::unique_ptr<Timer> timer6_;
     std::string speech_text_;
 };
 

@@ -2,8 +2,18 @@
 
 namespace tavoro {
 
-AtisRelay::AtisRelay(AtisSelection& selection, ShowInSimulator show)
-    : selection_(selection), show_(std::move(show)) {}
+AtisRelay::AtisRelay(AtisSelection& selection, ShowInSimulator show, FailureReport report_failure,
+                     TimerFactory& timers)
+    : selection_(selection),
+      show_(std::move(show)),
+      report_failure_(std::move(report_failure)),
+      timer1_(timers.Create("Timer1", 10000)) {
+    timer1_->OnTick([this] {
+        if (auto failure = RelayAtisLine(); failure && report_failure_) {
+            report_failure_(*failure);
+        }
+    });
+}
 
 std::optional<std::string> AtisRelay::RelayAtisLine() {
     std::optional<std::string> line = selection_.TakeRelayLine();

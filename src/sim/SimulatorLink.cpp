@@ -47,18 +47,17 @@ struct IdentityFields {
 
 SimulatorLink::SimulatorLink(FsuipcClient& fsuipc, SimConnectClient& simconnect,
                              AircraftState& state, AircraftIdentity& identity,
-                             FailureState& failure_state, QObject* parent)
+                             FailureState& failure_state, TimerFactory& timers, QObject* parent)
     : QObject(parent),
       fsuipc_(fsuipc),
       simconnect_(simconnect),
       state_(state),
       identity_(identity),
-      failure_state_(failure_state) {}
-
-void SimulatorLink::SetTimers(Timers timers) {
-    timers_ = timers;
-    connect(timers_.timer2, &QTimer::timeout, this, &SimulatorLink::PollSimulator);
-    connect(timers_.timer3, &QTimer::timeout, this, &SimulatorLink::CheckSimulatorReady);
+      failure_state_(failure_state),
+      timer2_(timers.Create("Timer2", 1000)),
+      timer3_(timers.Create("Timer3", 1000)) {
+    timer2_->OnTick([this] { PollSimulator(); });
+    timer3_->OnTick([this] { CheckSimulatorReady(); });
 }
 
 void SimulatorLink::setPanel(Rgb colour, Bevel bevel) {
@@ -95,9 +94,7 @@ void SimulatorLink::OpenSimulatorLink() {
     }
     emit statusMessage(kOpenPanel, QString::fromUtf8(FsuipcErrorText(kFsuipcOk)) + " " +
                                        QString::fromStdString(version));
-    if (timers_.timer3) {
-        timers_.timer3->start();
-    }
+    timer3_->Start();
 }
 
 void SimulatorLink::setUpSimConnect() {
@@ -134,9 +131,7 @@ void SimulatorLink::CloseSimulatorLink() {
     sim_link_up_ = false;
     setPanel(kRed, Bevel::Raised);
     // The ready wait goes on while closed, and so keeps saying that the link is not open.
-    if (timers_.timer3) {
-        timers_.timer3->start();
-    }
+    timer3_->Start();
 }
 
 void SimulatorLink::exchangeError(const char* prefix) {
@@ -144,24 +139,14 @@ void SimulatorLink::exchangeError(const char* prefix) {
 }
 
 void SimulatorLink::startPolling() {
-    if (timers_.timer1) {
-        timers_.timer1->start();
-    }
-    if (timers_.timer2) {
-        timers_.timer2->start();
-    }
-    if (timers_.timer3) {
-        timers_.timer3->stop();
-    }
+    timer2_->Start();
+    timer3_->Stop();
+    emit pollingStarted();
 }
 
 void SimulatorLink::stopPolling() {
-    if (timers_.timer1) {
-        timers_.timer1->stop();
-    }
-    if (timers_.timer2) {
-        timers_.timer2->stop();
-    }
+    timer2_->Stop();
+    emit pollingStopped();
 }
 
 void SimulatorLink::CheckSimulatorReady() {
@@ -233,9 +218,7 @@ void SimulatorLink::PollSimulator() {
             }
         } else if (raw.not_ready != 0) {
             stopPolling();
-            if (timers_.timer3) {
-                timers_.timer3->start();
-            }
+            timer3_->Start();
         } else {
             ApplyPollingOffsets(raw, state_);
             emit stateUpdated();

@@ -2,10 +2,11 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
+#include <memory>
 
 #include "core/Aircraft.h"
 #include "core/Palette.h"
+#include "core/Timer.h"
 #include "sim/FsuipcClient.h"
 #include "sim/SimConnectClient.h"
 #include "sim/SimMessages.h"
@@ -14,8 +15,9 @@ namespace tavoro {
 
 // The link to the simulator: FSUIPC, which is required and carries every aircraft value,
 // and SimConnectClient, which is optional and carries the menu, failures, clock, AI objects and
-// weather. Three timers of the main window run it: Timer3 waits until the simulator is
-// ready, Timer2 polls it every second, Timer1 relays texts while polling runs.
+// weather. Its two timers run it: Timer3 waits until the simulator is ready, Timer2 polls
+// it every second. While polling runs, the relay of texts to the simulator may run too
+// (pollingStarted, pollingStopped).
 //
 // The state of the link shows on the simulator button (panelColour, panelBevel, announced
 // by panelChanged) and in the status bar (statusMessage).
@@ -26,18 +28,9 @@ public:
     static constexpr int kOpenPanel = 0;     // status panel of the link's opening
     static constexpr int kPollingPanel = 1;  // status panel of exchange errors
 
-    struct Timers {
-        QTimer* timer1 = nullptr;
-        QTimer* timer2 = nullptr;
-        QTimer* timer3 = nullptr;
-    };
-
     SimulatorLink(FsuipcClient& fsuipc, SimConnectClient& simconnect, AircraftState& state,
                   AircraftIdentity& identity, FailureState& failure_state,
-                  QObject* parent = nullptr);
-
-    // The main window's timers; Timer2 and Timer3 then run the polling and the ready wait.
-    void SetTimers(Timers timers);
+                  TimerFactory& timers = EventLoopTimers(), QObject* parent = nullptr);
     // What the simulator's messages do beyond the aircraft's records.
     void SetMessageActions(SimMessageActions actions) { actions_ = std::move(actions); }
 
@@ -73,6 +66,9 @@ signals:
     void logOffRequested();
     // A polling step delivered the simulator's messages; the AI objects take their turn.
     void dispatched();
+    // Polling started (the simulator is ready) and stopped (the link closed).
+    void pollingStarted();
+    void pollingStopped();
 
 private:
     void setPanel(Rgb colour, Bevel bevel);
@@ -88,7 +84,8 @@ private:
     AircraftIdentity& identity_;
     FailureState& failure_state_;
     SimMessageActions actions_;
-    Timers timers_;
+    std::unique_ptr<Timer> timer2_;
+    std::unique_ptr<Timer> timer3_;
     bool sim_link_up_ = false;
     Rgb colour_ = kRed;
     Bevel bevel_ = Bevel::Raised;

@@ -26,6 +26,7 @@
 #include "support/AtcServerProcess.h"
 #include "support/EventLoop.h"
 #include "support/FakeSimulator.h"
+#include "support/ManualTimers.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimHostProcess.h"
 #include "support/Windows.h"
@@ -94,9 +95,9 @@ protected:
         auto simconnect = std::make_unique<test::FakeSimConnect>();
         fsuipc_ = fsuipc.get();
         simconnect_ = simconnect.get();
-        auto app =
-            std::make_unique<App>(AppPaths{dir_.path(), dir_.path()}, dialogs_, fixedReverseName(),
-                                  SimulatorPlatform{std::move(fsuipc), std::move(simconnect)});
+        auto app = std::make_unique<App>(
+            AppPaths{dir_.path(), dir_.path()}, dialogs_, fixedReverseName(),
+            SimulatorPlatform{std::move(fsuipc), std::move(simconnect)}, timers_);
         app->Start();
         return app;
     }
@@ -109,6 +110,7 @@ protected:
 
     QTemporaryDir dir_;
     test::ScriptedDialogs dialogs_;
+    test::LiveTimers timers_;
 };
 
 TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
@@ -146,17 +148,13 @@ TEST_F(ShellTest, StartsWithItsWindowsTimersAndPanelsAtRest) {
     };
     for (auto [name, interval, active] :
          {TimerCase{"Timer1", 10000, false}, TimerCase{"Timer2", 1000, false},
-          TimerCase{"Timer3", 1000, true}, TimerCase{"Timer6", 5000, false}}) {
-        auto* timer = form.findChild<QTimer*>(name);
+          TimerCase{"Timer3", 1000, true}, TimerCase{"Timer4", 1000, false},
+          TimerCase{"Timer5", 100, false}, TimerCase{"Timer6", 5000, false}}) {
+        const Timer* timer = timers_[name];
         ASSERT_NE(timer, nullptr) << name;
-        EXPECT_EQ(timer->interval(), interval) << name;
-        EXPECT_EQ(timer->isActive(), active) << name;
+        EXPECT_EQ(timer->Interval(), interval) << name;
+        EXPECT_EQ(timer->IsActive(), active) << name;
     }
-    const App::TestView view = app->test_view();
-    EXPECT_EQ(view.report_timer.Interval(), 1000);
-    EXPECT_FALSE(view.report_timer.IsActive());
-    EXPECT_EQ(view.receive_timer.Interval(), 100);
-    EXPECT_FALSE(view.receive_timer.IsActive());
 
     auto* bar = form.findChild<QStatusBar*>("StatusBar1");
     ASSERT_NE(bar, nullptr);
@@ -298,7 +296,7 @@ TEST_F(ShellTest, UnreadableIntervalStopsCreationAfterTheMessage) {
                   (std::vector<Asked>{{Kind::Critical, nullptr, "Tavoro 3.81",
                                        "'' n'est pas un nombre entier valide", "", true}}));
         // Neither the report interval nor the simulator link.
-        EXPECT_EQ(app->test_view().report_timer.Interval(), 0);
+        EXPECT_EQ(timers_["Timer4"]->Interval(), 0);
         TForm1& form = mainWindow();
         EXPECT_EQ(colourOf(form.Panel_FSX), QColor(255, 0, 0));
         EXPECT_EQ(fsuipc_->sends, 0);
@@ -315,7 +313,7 @@ TEST_F(ShellTest, UnreadableIntervalStopsCreationAfterTheMessage) {
     writeIni(quietIni());
     auto second = startApp();
     EXPECT_EQ(dialogs_.asked().size(), 1u);
-    EXPECT_EQ(second->test_view().report_timer.Interval(), 1000);
+    EXPECT_EQ(timers_["Timer4"]->Interval(), 1000);
     EXPECT_EQ(colourOf(mainWindow().Panel_FSX), QColor(0, 128, 0));
     EXPECT_TRUE(simconnect_->open);
 }

@@ -10,19 +10,13 @@
 #include "app/TForm1.h"
 #include "platform/linux/LocalSimConnect.h"
 #include "sim/TForm_objet.h"
-#include "support/AtcServerProcess.h"
+#include "support/EndToEnd.h"
 #include "support/EventLoop.h"
-#include "support/ProgramFolder.h"
-#include "support/ScriptedDialogs.h"
-#include "support/SimHostProcess.h"
-#include "support/Windows.h"
 
 namespace tavoro {
 namespace {
 
 using test::AtcServerProcess;
-using test::ProgramFolder;
-using test::SimHostProcess;
 using test::WaitUntil;
 
 // The position reports the server received, as "@N" or "@S" lines.
@@ -32,41 +26,21 @@ QStringList reports(AtcServerProcess& server) {
 
 // The whole program against the stand-in simulator and the stand-in ATC server, each a
 // process of its own, with the program's own timers running the link.
-class SimulatorEndToEndTest : public ::testing::Test {
+class SimulatorEndToEndTest : public test::EndToEnd {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(host_.started());
-        ASSERT_TRUE(server_.started());
-        for (const char* command :
-             {"set lat 48.72528", "set lon 2.35944", "set alt_ft 3500", "set gs_kt 0",
-              "set heading 270", "set pitch -1", "set bank 0", "set xpd 7A21", "set engines 2",
-              "set zulu 12:30:00", "set local 14:30", "set title Tavoro Trainer", "set type C172",
-              "set model C172SP", "set id F-GTAV", "set airline Aero Club", "set ready 1"}) {
-            ASSERT_EQ(host_.Command(command), "ok") << command;
-        }
-        folder_ = std::make_unique<ProgramFolder>(server_.port(), 1000);
+        EndToEnd::SetUp();
+        SimulatorSays({"set lat 48.72528", "set lon 2.35944", "set alt_ft 3500", "set gs_kt 0",
+                       "set heading 270", "set pitch -1", "set bank 0", "set xpd 7A21",
+                       "set engines 2", "set zulu 12:30:00", "set local 14:30",
+                       "set title Tavoro Trainer", "set type C172", "set model C172SP",
+                       "set id F-GTAV", "set airline Aero Club", "set ready 1"});
+        MakeProgramFolder(1000);
     }
-
-    void TearDown() override {
-        EXPECT_TRUE(dialogs_.asked().empty()) << dialogs_.unexpected().join("; ").toStdString();
-    }
-
-    std::unique_ptr<App> startApp() {
-        auto app = folder_->MakeApp(host_, dialogs_);
-        app->Start();
-        return app;
-    }
-
-    static TForm1& mainWindow() { return test::TheWindow<TForm1>("Form1"); }
-
-    SimHostProcess host_;
-    AtcServerProcess server_;
-    test::ScriptedDialogs dialogs_;
-    std::unique_ptr<ProgramFolder> folder_;
 };
 
 TEST_F(SimulatorEndToEndTest, TheAircraftFlowsToTheWindowAndTheServer) {
-    auto app = startApp();
+    auto app = StartApp();
     const App::TestView view = app->test_view();
     TForm1& form = mainWindow();
     EXPECT_EQ(form.Panel_FSX->colour(), kGreen);
@@ -106,28 +80,28 @@ TEST_F(SimulatorEndToEndTest, TheAircraftFlowsToTheWindowAndTheServer) {
 }
 
 TEST_F(SimulatorEndToEndTest, NotReadyPausesPollingUntilTheSimulatorIsBack) {
-    auto app = startApp();
+    auto app = StartApp();
     TForm1& form = mainWindow();
-    ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+    ASSERT_TRUE(WaitUntil([&] { return timer("Timer2").IsActive(); }));
 
     ASSERT_EQ(host_.Command("set ready 0"), "ok");
-    ASSERT_TRUE(WaitUntil([&] { return !form.Timer2->isActive(); }));
-    EXPECT_TRUE(form.Timer3->isActive());
-    EXPECT_FALSE(form.Timer1->isActive());
+    ASSERT_TRUE(WaitUntil([&] { return !timer("Timer2").IsActive(); }));
+    EXPECT_TRUE(timer("Timer3").IsActive());
+    EXPECT_FALSE(timer("Timer1").IsActive());
 
     // A new aircraft is loaded meanwhile: the identity is read again when polling resumes.
     ASSERT_EQ(host_.Command("set id N172TV"), "ok");
     ASSERT_EQ(host_.Command("set ready 1"), "ok");
-    EXPECT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
-    EXPECT_FALSE(form.Timer3->isActive());
+    EXPECT_TRUE(WaitUntil([&] { return timer("Timer2").IsActive(); }));
+    EXPECT_FALSE(timer("Timer3").IsActive());
     EXPECT_EQ(form.Label_ID->text(), "N172TV/C172SP");
 }
 
 TEST_F(SimulatorEndToEndTest, ALostSimulatorClosesTheLinkAndLogsOff) {
-    auto app = startApp();
+    auto app = StartApp();
     const App::TestView view = app->test_view();
     TForm1& form = mainWindow();
-    ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+    ASSERT_TRUE(WaitUntil([&] { return timer("Timer2").IsActive(); }));
     QTest::mouseClick(form.Panel_server, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
 
@@ -152,11 +126,11 @@ TEST_F(SimulatorEndToEndTest, ALostSimulatorClosesTheLinkAndLogsOff) {
 }
 
 TEST_F(SimulatorEndToEndTest, TheSimulatorMenuDrivesTheWindow) {
-    auto app = startApp();
+    auto app = StartApp();
     TForm1& form = mainWindow();
     QJsonObject dump = host_.Dump();
     ASSERT_EQ(dump["simconnect_client"].toBool(), true);
-    ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+    ASSERT_TRUE(WaitUntil([&] { return timer("Timer2").IsActive(); }));
 
     ASSERT_EQ(host_.Command("menu 1"), "ok");
     EXPECT_TRUE(WaitUntil([&] { return !form.isMinimized() && form.pos() == QPoint(10, 10); }));
@@ -171,17 +145,17 @@ TEST_F(SimulatorEndToEndTest, TheSimulatorMenuDrivesTheWindow) {
 }
 
 TEST_F(SimulatorEndToEndTest, SimulatorExceptionsReachTheLog) {
-    auto app = startApp();
+    auto app = StartApp();
     SimConnectClient& simconnect = app->test_view().sim_link.simconnect();
     TForm1& form = mainWindow();
-    ASSERT_TRUE(WaitUntil([&] { return form.Timer2->isActive(); }));
+    ASSERT_TRUE(WaitUntil([&] { return timer("Timer2").IsActive(); }));
     ASSERT_EQ(host_.Command("metar"), "ok");  // no observation to give
 
     auto& library = static_cast<LocalSimConnect&>(simconnect.library());
     simconnect.Call(&SimConnectLibrary::WeatherRequestObservationAtStation, 1u, "LFPG");
     const std::uint32_t send_id = library.last_send_id();
     const QString expected = QStringLiteral("***** EXCEPTION=15  SendID=%1  Index=").arg(send_id);
-    const QPlainTextEdit& log = *test::TheWindow<TForm_objet>("Form_objet").Memo1;
+    const QPlainTextEdit& log = *objectWindow().Memo1;
     EXPECT_TRUE(WaitUntil([&] { return log.toPlainText().contains(expected); }))
         << log.toPlainText().toStdString();
 }

@@ -5,12 +5,8 @@
 
 #include "app/App.h"
 #include "app/TForm1.h"
-#include "support/AtcServerProcess.h"
+#include "support/EndToEnd.h"
 #include "support/EventLoop.h"
-#include "support/ProgramFolder.h"
-#include "support/ScriptedDialogs.h"
-#include "support/SimHostProcess.h"
-#include "support/Windows.h"
 
 namespace tavoro {
 namespace {
@@ -28,28 +24,24 @@ QStringList textsShown(test::SimHostProcess& host) {
 // The whole client against both stand-ins: a station announced by the server shows in
 // the list, a click asks for its ATIS, and its texts show in the window and reach the
 // simulator one per Timer1 tick.
-TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
-    test::SimHostProcess host;
-    test::AtcServerProcess server;
-    test::ScriptedDialogs dialogs;
-    ASSERT_TRUE(host.started());
-    ASSERT_TRUE(server.started());
-    for (const char* command :
-         {"set lat 48.72528", "set lon 2.35944", "set gs_kt 0", "set id F-GTAV", "set ready 1"}) {
-        ASSERT_EQ(host.Command(command), "ok") << command;
-    }
-    test::ProgramFolder folder(server.port(), 0, "[facility]\nTWR=Tour\n");
-    std::unique_ptr<App> app = folder.MakeApp(host, dialogs);
+class AtcEndToEndTest : public test::EndToEnd {};
+
+TEST_F(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
+    test::SimHostProcess& host = host_;
+    test::AtcServerProcess& server = server_;
+    SimulatorSays(
+        {"set lat 48.72528", "set lon 2.35944", "set gs_kt 0", "set id F-GTAV", "set ready 1"});
+    MakeProgramFolder(0, "[facility]\nTWR=Tour\n");
+    std::unique_ptr<App> app = MakeApp();
     const App::TestView view = app->test_view();
-    TForm1& form = test::TheWindow<TForm1>("Form1");
+    TForm1& form = mainWindow();
     // Ten seconds between relayed lines would only slow the test down.
-    form.Timer1->setInterval(100);
+    timer("Timer1").SetInterval(100);
     app->Start();
-    ASSERT_TRUE(WaitUntil([&] { return form.Timer1->isActive(); }));
+    ASSERT_TRUE(WaitUntil([&] { return timer("Timer1").IsActive(); }));
     ASSERT_TRUE(WaitUntil([&] { return view.aircraft.latitude > 48; }));
 
-    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
+    LogIn(*app);
     server.Command("send #AALFPG_TWR");
     server.Command("send %LFPG_TWR:18.250:TWR:20:1:48.72528:2.35944:0");
     // The list is drawn anew each time it is shown: the station shows once both lines are in.
@@ -79,11 +71,10 @@ TEST(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
     }
     ASSERT_TRUE(form.CheckBox_atis->isChecked());
     server.Command("send #TMAUDIOLFPG_TWR:F-GTAV:Tour information Alpha");
-    EXPECT_TRUE(WaitUntil([&] { return form.Timer6->isActive(); }));
+    EXPECT_TRUE(WaitUntil([&] { return timer("Timer6").IsActive(); }));
     EXPECT_EQ(view.speech.speech_text(), "Tour information Alpha");
 
     QTest::mouseClick(form.Panel_server, Qt::LeftButton);
-    EXPECT_TRUE(dialogs.asked().empty()) << dialogs.unexpected().join("; ").toStdString();
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QTimer>
 #include <stdexcept>
 
 #include "StationPipeline.h"
 #include "atc/AtcSpeech.h"
 #include "atc/SpeechEngine.h"
-#include "support/EventLoop.h"
+#include "support/ManualTimers.h"
 
 namespace tavoro {
 namespace {
@@ -37,8 +36,11 @@ public:
 // station LFPG_TWR selected.
 class AtcSpeechTest : public ::testing::Test {
 protected:
-    AtcSpeechTest() : speech_(timer6_, engine_, [this](const QString& text) { errors_ << text; }) {
-        timer6_.setInterval(5000);
+    AtcSpeechTest()
+        : speech_(
+              engine_, [this](const QString& text) { errors_ << text; }, timers_),
+          timer6_(*timers_["Timer6"]) {
+        EXPECT_EQ(timer6_.Interval(), 5000);
         speech_.SetTargets(pipe_.targets);
         pipe_.UpdateTargets();
         pipe_.Receive({"#AALFPG_TWR", "#AAEGLL_TWR"});
@@ -46,10 +48,11 @@ protected:
     }
 
     StationPipeline pipe_;
-    QTimer timer6_;
+    test::ManualTimers timers_;
     FakeSpeechEngine engine_;
     QStringList errors_;
     AtcSpeech speech_;
+    test::ManualTimers::ManualTimer& timer6_;
 };
 
 TEST_F(AtcSpeechTest, SpeaksTheSelectedStationsTextOnceAtTheTick) {
@@ -57,16 +60,16 @@ TEST_F(AtcSpeechTest, SpeaksTheSelectedStationsTextOnceAtTheTick) {
     pipe_.Receive(
         {"#TMAUDIOEGLL_TWR:ABC12:other station", "#TMAUDIOLFPG_TWR:ABC12:Information Bravo"});
     EXPECT_EQ(speech_.speech_text(), "Information Bravo");
-    EXPECT_TRUE(timer6_.isActive());
+    EXPECT_TRUE(timer6_.IsActive());
     // A spoken text is not also shown as a text line.
     EXPECT_EQ(pipe_.list.line_count(), 1u);
 
-    speech_.SpeakHeldText();
+    ASSERT_TRUE(timer6_.Fire());
     ASSERT_EQ(engine_.said.size(), 1u);
     EXPECT_EQ(engine_.said[0].text, "Information Bravo");
     EXPECT_DOUBLE_EQ(engine_.said[0].volume, 0.8);
     EXPECT_DOUBLE_EQ(engine_.said[0].rate, 0.0);
-    EXPECT_FALSE(timer6_.isActive());
+    EXPECT_FALSE(timer6_.IsActive());
     // The text stays after it was spoken, but nothing speaks it again.
     EXPECT_EQ(speech_.speech_text(), "Information Bravo");
     EXPECT_TRUE(errors_.isEmpty());
@@ -75,7 +78,7 @@ TEST_F(AtcSpeechTest, SpeaksTheSelectedStationsTextOnceAtTheTick) {
 TEST_F(AtcSpeechTest, WithAudioOffTextsAreIgnoredAndNotSpokenLater) {
     pipe_.Receive({"#TMAUDIOLFPG_TWR:ABC12:Information Alpha"});
     EXPECT_EQ(speech_.speech_text(), "");
-    EXPECT_FALSE(timer6_.isActive());
+    EXPECT_FALSE(timer6_.IsActive());
 
     pipe_.settings.atis_audio = true;
     speech_.SpeakHeldText();
@@ -85,13 +88,12 @@ TEST_F(AtcSpeechTest, WithAudioOffTextsAreIgnoredAndNotSpokenLater) {
 TEST_F(AtcSpeechTest, ASecondTextWithinTheWaitReplacesTheFirstWithoutRestartingIt) {
     pipe_.settings.atis_audio = true;
     pipe_.Receive({"#TMAUDIOLFPG_TWR:ABC12:first"});
-    const int started_with = timer6_.remainingTime();
-    ASSERT_TRUE(test::WaitUntil([&] { return timer6_.remainingTime() < started_with; }));
-    const int left = timer6_.remainingTime();
+    ASSERT_TRUE(timer6_.IsActive());
+    const int starts = timer6_.starts();
 
     pipe_.Receive({"#TMAUDIOLFPG_TWR:ABC12:second"});
-    EXPECT_LE(timer6_.remainingTime(), left);
-    speech_.SpeakHeldText();
+    EXPECT_EQ(timer6_.starts(), starts);
+    ASSERT_TRUE(timer6_.Fire());
     ASSERT_EQ(engine_.said.size(), 1u);
     EXPECT_EQ(engine_.said[0].text, "second");
 }
@@ -102,7 +104,7 @@ TEST_F(AtcSpeechTest, AFailingEngineIsReportedNotThrown) {
     pipe_.Receive({"#TMAUDIOLFPG_TWR:ABC12:Information Charlie"});
     EXPECT_NO_THROW(speech_.SpeakHeldText());
     EXPECT_EQ(errors_, QStringList{"synthèse vocale: no voice"});
-    EXPECT_FALSE(timer6_.isActive());
+    EXPECT_FALSE(timer6_.IsActive());
 }
 
 TEST(QtSpeechEngineTest, AnEngineThatCannotStartIsReportedNotThrown) {

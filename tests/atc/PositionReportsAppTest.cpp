@@ -4,60 +4,29 @@
 
 #include "app/App.h"
 #include "app/TForm1.h"
-#include "support/AtcServerProcess.h"
+#include "support/EndToEnd.h"
 #include "support/EventLoop.h"
-#include "support/ProgramFolder.h"
-#include "support/ScriptedDialogs.h"
-#include "support/SimHostProcess.h"
-#include "support/Windows.h"
 
 namespace tavoro {
 namespace {
 
-using test::AtcServerProcess;
-using test::ProgramFolder;
-using test::SimHostProcess;
 using test::WaitUntil;
 
 // The whole program reporting to the stand-in server the aircraft of the stand-in
 // simulator, with a short report interval.
-class PositionReportsAppTest : public ::testing::Test {
+class PositionReportsAppTest : public test::EndToEnd {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(host_.started());
-        ASSERT_TRUE(server_.started());
-        folder_ = std::make_unique<ProgramFolder>(server_.port(), 100);
+        EndToEnd::SetUp();
+        MakeProgramFolder(100);
     }
-
-    void setAircraft(std::initializer_list<const char*> commands) {
-        for (const char* command : commands) {
-            ASSERT_EQ(host_.Command(command), "ok") << command;
-        }
-    }
-
-    void TearDown() override {
-        EXPECT_TRUE(dialogs_.asked().empty()) << dialogs_.unexpected().join("; ").toStdString();
-    }
-
-    std::unique_ptr<App> startApp() {
-        auto app = folder_->MakeApp(host_, dialogs_);
-        app->Start();
-        return app;
-    }
-
-    static TForm1& mainWindow() { return test::TheWindow<TForm1>("Form1"); }
-
-    SimHostProcess host_;
-    AtcServerProcess server_;
-    test::ScriptedDialogs dialogs_;
-    std::unique_ptr<ProgramFolder> folder_;
 };
 
 TEST_F(PositionReportsAppTest, TheAircraftGoesOnTheWireInFixedWidths) {
     // Values that cross the offsets exactly: 1250 ft is a whole number of metres.
-    setAircraft({"set lat 5.5", "set lon -0.25", "set alt_ft 1250", "set gs_kt 0",
-                 "set heading 274", "set xpd 1200", "set id ABC12", "set ready 1"});
-    auto app = startApp();
+    SimulatorSays({"set lat 5.5", "set lon -0.25", "set alt_ft 1250", "set gs_kt 0",
+                   "set heading 274", "set xpd 1200", "set id ABC12", "set ready 1"});
+    auto app = StartApp();
     TForm1& form = mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return form.Label_xpd->text() == "xpd:1200"; }));
 
@@ -77,8 +46,8 @@ TEST_F(PositionReportsAppTest, TheAircraftGoesOnTheWireInFixedWidths) {
 
 TEST_F(PositionReportsAppTest, BeforeTheSimulatorAnswersTheReportCarriesZeros) {
     // The simulator is loading: nothing is read from it.
-    setAircraft({"set ready 0", "set lat 41.5", "set id ABC12", "set xpd 7000"});
-    auto app = startApp();
+    SimulatorSays({"set ready 0", "set lat 41.5", "set id ABC12", "set xpd 7000"});
+    auto app = StartApp();
     const App::TestView view = app->test_view();
     QTest::mouseClick(mainWindow().Panel_server, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
@@ -87,7 +56,7 @@ TEST_F(PositionReportsAppTest, BeforeTheSimulatorAnswersTheReportCarriesZeros) {
 }
 
 TEST_F(PositionReportsAppTest, TheTransponderButtonToggles) {
-    auto app = startApp();
+    auto app = StartApp();
     StatePanel& panel = *mainWindow().Panel_charly;
     EXPECT_EQ(panel.caption(), "S");
     EXPECT_EQ(panel.colour(), kYellow);

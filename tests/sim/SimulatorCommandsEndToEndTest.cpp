@@ -8,19 +8,13 @@
 #include "app/App.h"
 #include "app/TForm1.h"
 #include "sim/TForm_objet.h"
-#include "support/AtcServerProcess.h"
+#include "support/EndToEnd.h"
 #include "support/EventLoop.h"
-#include "support/ProgramFolder.h"
-#include "support/ScriptedDialogs.h"
-#include "support/SimHostProcess.h"
 #include "support/Windows.h"
 
 namespace tavoro {
 namespace {
 
-using test::AtcServerProcess;
-using test::ProgramFolder;
-using test::SimHostProcess;
 using test::WaitUntil;
 
 QStringList lines(const QListWidget& list) {
@@ -33,34 +27,24 @@ QStringList lines(const QListWidget& list) {
 
 // The whole program, logged in to the stand-in ATC server and linked to the stand-in
 // simulator, carrying the server's simulator commands through to the simulator.
-class SimulatorCommandsEndToEndTest : public ::testing::Test {
+class SimulatorCommandsEndToEndTest : public test::EndToEnd {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(host_.started());
-        ASSERT_TRUE(server_.started());
-        for (const char* command : {"set zulu 12:30:00", "set id F-GTAV", "set ready 1"}) {
-            ASSERT_EQ(host_.Command(command), "ok") << command;
-        }
+        EndToEnd::SetUp();
+        SimulatorSays({"set zulu 12:30:00", "set id F-GTAV", "set ready 1"});
         // Position reports carry the failure bits the commands toggle.
-        folder_ = std::make_unique<ProgramFolder>(server_.port(), 200);
-        app_ = folder_->MakeApp(host_, dialogs_);
-        app_->Start();
+        MakeProgramFolder(200);
+        app_ = MakeApp();
         // Polls come faster than the program's one a second: nothing here depends on
         // their pace, and the test is done sooner.
-        mainWindow().Timer2->setInterval(200);
+        timer("Timer2").SetInterval(200);
+        app_->Start();
         QObject::connect(&view().sim_link, &SimulatorLink::stateUpdated, &polls_seen_,
                          [this] { ++polls_; });
-        ASSERT_TRUE(WaitUntil([&] { return mainWindow().Timer2->isActive(); }));
-        QTest::mouseClick(mainWindow().Panel_server, Qt::LeftButton);
-        ASSERT_TRUE(WaitUntil([&] { return view().link.logged_in(); }));
+        ASSERT_TRUE(WaitUntil([&] { return timer("Timer2").IsActive(); }));
+        LogIn(*app_);
     }
 
-    void TearDown() override {
-        EXPECT_TRUE(dialogs_.asked().empty()) << dialogs_.unexpected().join("; ").toStdString();
-    }
-
-    static TForm1& mainWindow() { return test::TheWindow<TForm1>("Form1"); }
-    static TForm_objet& objectWindow() { return test::TheWindow<TForm_objet>("Form_objet"); }
     App::TestView view() const { return app_->test_view(); }
 
     void serverSends(const QString& line) { server_.Command("send " + line); }
@@ -108,11 +92,7 @@ protected:
                });
     }
 
-    SimHostProcess host_;
-    AtcServerProcess server_;
-    test::ScriptedDialogs dialogs_;
     // Outlives the program, which writes its configuration there as it closes.
-    std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<App> app_;
     // Polling steps run so far.
     QObject polls_seen_;

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QTimer>
 #include <cmath>
 #include <cstring>
 
 #include "sim/SimulatorLink.h"
 #include "support/FakeSimulator.h"
+#include "support/ManualTimers.h"
 
 namespace tavoro {
 namespace {
@@ -19,11 +19,10 @@ using test::FakeSimConnect;
 class SimulatorLinkTest : public ::testing::Test {
 protected:
     SimulatorLinkTest() {
-        timer1.setInterval(10000);
-        timer2.setInterval(1000);
-        timer3.setInterval(1000);
-        link.SetTimers({&timer1, &timer2, &timer3});
         link.SetMessageActions(actions);
+        // The relay of texts to the simulator runs while polling runs.
+        QObject::connect(&link, &SimulatorLink::pollingStarted, [this] { relay_running = true; });
+        QObject::connect(&link, &SimulatorLink::pollingStopped, [this] { relay_running = false; });
         QObject::connect(&link, &SimulatorLink::statusMessage,
                          [this](int panel, const QString& text) { status[panel] = text; });
         setReady(true);
@@ -46,8 +45,9 @@ protected:
     void openAndPoll() {
         link.OpenSimulatorLink();
         ASSERT_TRUE(link.sim_link_up());
-        link.CheckSimulatorReady();
-        ASSERT_TRUE(timer2.isActive());
+        // The ready wait's own timer finds the simulator ready.
+        ASSERT_TRUE(timer3.Fire());
+        ASSERT_TRUE(timer2.IsActive());
     }
 
     FakeFsuipcServer server;
@@ -58,8 +58,11 @@ protected:
     AircraftIdentity identity;
     FailureState failures{};
     SimMessageActions actions;
-    QTimer timer1, timer2, timer3;
-    SimulatorLink link{fsuipc, simconnect, state, identity, failures};
+    test::ManualTimers timers;
+    SimulatorLink link{fsuipc, simconnect, state, identity, failures, timers};
+    test::ManualTimers::ManualTimer& timer2 = *timers["Timer2"];
+    test::ManualTimers::ManualTimer& timer3 = *timers["Timer3"];
+    bool relay_running = false;
     QString status[2];
 };
 
@@ -73,7 +76,7 @@ TEST_F(SimulatorLinkTest, WithoutTheSimulatorTheLinkStaysDownAndSimConnectIsNotT
     EXPECT_EQ(panel.count(), 1);
     EXPECT_EQ(status[0], "Cannot link to FSUIPC or WideClient");
     EXPECT_TRUE(library.calls.empty());
-    EXPECT_FALSE(timer3.isActive());
+    EXPECT_FALSE(timer3.IsActive());
 }
 
 TEST_F(SimulatorLinkTest, OpeningSetsUpSimConnectInOrder) {
@@ -83,8 +86,8 @@ TEST_F(SimulatorLinkTest, OpeningSetsUpSimConnectInOrder) {
     EXPECT_EQ(link.panelColour(), kGreen);
     EXPECT_EQ(link.panelBevel(), Bevel::Lowered);
     EXPECT_EQ(status[0], "connecté FSX");
-    EXPECT_TRUE(timer3.isActive());
-    EXPECT_FALSE(timer2.isActive());
+    EXPECT_TRUE(timer3.IsActive());
+    EXPECT_FALSE(timer2.IsActive());
 
     std::vector<std::string> expected = {
         "Open(MYAPP)",
@@ -153,16 +156,16 @@ TEST_F(SimulatorLinkTest, ReadyWaitReadsTheIdentityThenPolls) {
     QSignalSpy identity_read(&link, &SimulatorLink::identityRead);
 
     link.CheckSimulatorReady();
-    EXPECT_TRUE(timer3.isActive());
-    EXPECT_FALSE(timer2.isActive());
+    EXPECT_TRUE(timer3.IsActive());
+    EXPECT_FALSE(timer2.IsActive());
     EXPECT_EQ(identity_read.count(), 0);
 
     setReady(true);
     link.CheckSimulatorReady();
     EXPECT_EQ(identity_read.count(), 1);
-    EXPECT_FALSE(timer3.isActive());
-    EXPECT_TRUE(timer2.isActive());
-    EXPECT_TRUE(timer1.isActive());
+    EXPECT_FALSE(timer3.IsActive());
+    EXPECT_TRUE(timer2.IsActive());
+    EXPECT_TRUE(relay_running);
     EXPECT_EQ(identity.aircraft_title, std::string(256, 'T'));
     EXPECT_EQ(identity.atc_type, "C172");
     EXPECT_EQ(identity.atc_model, "  C172SP ");
@@ -214,15 +217,15 @@ TEST_F(SimulatorLinkTest, NotReadyStopsPollingUntilTheReadyWaitSeesItAgain) {
     setReady(false);
     poke<std::uint16_t>(0x0354, 0x2000);
     link.PollSimulator();
-    EXPECT_FALSE(timer1.isActive());
-    EXPECT_FALSE(timer2.isActive());
-    EXPECT_TRUE(timer3.isActive());
+    EXPECT_FALSE(relay_running);
+    EXPECT_FALSE(timer2.IsActive());
+    EXPECT_TRUE(timer3.IsActive());
     EXPECT_EQ(state.transponder_code, "1200");  // the not-ready step keeps the last values
 
     pokeText(0x313C, "N12345", 12);
     setReady(true);
     link.CheckSimulatorReady();
-    EXPECT_TRUE(timer2.isActive());
+    EXPECT_TRUE(timer2.IsActive());
     EXPECT_EQ(identity.atc_identifier, "N12345");
 }
 
@@ -239,8 +242,8 @@ TEST_F(SimulatorLinkTest, LostSimulatorClosesTheLinkAndAsksToLogOff) {
     EXPECT_FALSE(fsuipc.is_open());
     EXPECT_EQ(link.panelColour(), kRed);
     EXPECT_EQ(link.panelBevel(), Bevel::Raised);
-    EXPECT_FALSE(timer2.isActive());
-    EXPECT_TRUE(timer3.isActive());
+    EXPECT_FALSE(timer2.IsActive());
+    EXPECT_TRUE(timer3.IsActive());
     EXPECT_EQ(library.CallTexts().back(), "Close()");
 
     // The ready wait, still running, keeps saying so.
@@ -257,7 +260,7 @@ TEST_F(SimulatorLinkTest, ATimedOutExchangeKeepsTheLink) {
     EXPECT_EQ(status[1], "Processing: IPC timed out all retries");
     EXPECT_EQ(log_off.count(), 0);
     EXPECT_TRUE(link.sim_link_up());
-    EXPECT_TRUE(timer2.isActive());
+    EXPECT_TRUE(timer2.IsActive());
 }
 
 TEST_F(SimulatorLinkTest, AFailedIdentityReadKeepsTheIdentity) {
@@ -319,7 +322,7 @@ TEST_F(SimulatorLinkTest, AFailingMessageHandlerCostsOnlyThatDispatch) {
     QSignalSpy dispatched(&link, &SimulatorLink::dispatched);
     EXPECT_NO_THROW(link.PollSimulator());
     EXPECT_EQ(dispatched.count(), 1);
-    EXPECT_TRUE(timer2.isActive());
+    EXPECT_TRUE(timer2.IsActive());
 }
 
 TEST_F(SimulatorLinkTest, ThePanelClosesAndReopensWithANewSetUp) {
@@ -327,9 +330,9 @@ TEST_F(SimulatorLinkTest, ThePanelClosesAndReopensWithANewSetUp) {
     link.ToggleSimulatorLink();
     EXPECT_FALSE(link.sim_link_up());
     EXPECT_FALSE(fsuipc.is_open());
-    EXPECT_FALSE(timer1.isActive());
-    EXPECT_FALSE(timer2.isActive());
-    EXPECT_TRUE(timer3.isActive());
+    EXPECT_FALSE(relay_running);
+    EXPECT_FALSE(timer2.IsActive());
+    EXPECT_TRUE(timer3.IsActive());
     EXPECT_EQ(link.panelColour(), kRed);
 
     library.calls.clear();

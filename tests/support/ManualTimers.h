@@ -69,4 +69,51 @@ private:
     std::map<std::string, ManualTimer*, std::less<>> timers_;
 };
 
+// The event loop's timers, which a test can also look at by name, re-time (a shorter beat
+// for a stand-in that answers at once) or fire at once: for tests of the whole program,
+// whose timers must really run.
+class LiveTimers : public TimerFactory {
+public:
+    class LiveTimer : public Timer {
+    public:
+        explicit LiveTimer(std::unique_ptr<Timer> timer) : timer_(std::move(timer)) {
+            timer_->OnTick([this] { RunTick(); });
+        }
+
+        void Start() override { timer_->Start(); }
+        void Stop() override { timer_->Stop(); }
+        bool IsActive() const override { return timer_->IsActive(); }
+        void SetInterval(int interval_ms) override { timer_->SetInterval(interval_ms); }
+        int Interval() const override { return timer_->Interval(); }
+        const std::string& Name() const override { return timer_->Name(); }
+
+        // One tick now, as the event loop would deliver it: only while the timer runs.
+        bool Fire() {
+            if (!IsActive()) {
+                return false;
+            }
+            RunTick();
+            return true;
+        }
+
+    private:
+        std::unique_ptr<Timer> timer_;
+    };
+
+    std::unique_ptr<Timer> Create(std::string_view name, int interval_ms) override {
+        auto timer = std::make_unique<LiveTimer>(real_.Create(name, interval_ms));
+        timers_[std::string(name)] = timer.get();
+        return timer;
+    }
+
+    LiveTimer* operator[](std::string_view name) const {
+        auto found = timers_.find(std::string(name));
+        return found == timers_.end() ? nullptr : found->second;
+    }
+
+private:
+    QtTimerFactory real_;
+    std::map<std::string, LiveTimer*, std::less<>> timers_;
+};
+
 }  // namespace tavoro::test

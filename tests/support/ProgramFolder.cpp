@@ -21,7 +21,8 @@ ProgramFolder::ProgramFolder(quint16 server_port, int report_interval_ms,
         << extra;
 }
 
-std::unique_ptr<App> ProgramFolder::MakeApp(const SimHostProcess& host, Dialogs& dialogs) const {
+std::unique_ptr<App> ProgramFolder::MakeApp(const SimHostProcess& host, Dialogs& dialogs,
+                                            TimerFactory& timers) const {
     const std::string folder = host.folder().toStdString();
     // No reverse lookup: the status bar then shows the bare "connecté ".
     return std::make_unique<App>(
@@ -30,7 +31,8 @@ std::unique_ptr<App> ProgramFolder::MakeApp(const SimHostProcess& host, Dialogs&
             done(QString());
         },
         SimulatorPlatform{std::make_unique<LocalFsuipcTransport>(folder),
-                          std::make_unique<LocalSimConnect>(folder)});
+                          std::make_unique<LocalSimConnect>(folder)},
+        timers);
 }
 
 }  // namespace tavoro::test

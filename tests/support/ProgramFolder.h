@@ -22,8 +22,9 @@ public:
     QString path() const { return dir_.path(); }
 
     // The client linked to the stand-in simulator `host`, asking the user through
-    // `dialogs`, not yet shown.
-    std::unique_ptr<App> MakeApp(const SimHostProcess& host, Dialogs& dialogs) const;
+    // `dialogs`, its timers from `timers`, not yet shown.
+    std::unique_ptr<App> MakeApp(const SimHostProcess& host, Dialogs& dialogs,
+                                 TimerFactory& timers) const;
 
 private:
     QTemporaryDir dir_;
