@@ -29,6 +29,7 @@
 #include "support/ManualTimers.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimHostProcess.h"
+#include "support/TempConfig.h"
 #include "support/Windows.h"
 
 namespace tavoro {
@@ -53,10 +54,7 @@ QColor colourOf(const QWidget* widget) {
 // Dialogs are answered from the test's script; one the test did not expect fails it.
 class ShellTest : public ::testing::Test {
 protected:
-    ShellTest() {
-        QDir(dir_.path()).mkpath("sim");
-        touch("sim/FSX.exe");
-    }
+    ShellTest() { config_.MakeSimulatorFolder(); }
 
     void TearDown() override {
         EXPECT_TRUE(dialogs_.unexpected().isEmpty())
@@ -64,24 +62,18 @@ protected:
         EXPECT_FALSE(dialogs_.pending());
     }
 
-    QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
+    QString path(const QString& name) const { return config_.FilePath(name); }
     void touch(const QString& name) {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     std::string simFolder() const { return path("sim").toStdString() + "/"; }
 
-    void writeIni(const std::string& content) {
-        std::ofstream out(path("corvanta.ini").toStdString(), std::ios::binary);
-        out << content;
-    }
-    std::string ini() const {
-        std::ifstream in(path("corvanta.ini").toStdString(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    void writeIni(const std::string& content) { config_.Write(content); }
+    std::string ini() const { return config_.Read(); }
     // [FSX] DIR as the file holds it now.
     std::string savedSimFolder() const {
-        return IniFile(path("corvanta.ini").toStdString()).ReadString("FSX", "DIR", "");
+        return IniFile(config_.path()).ReadString("FSX", "DIR", "");
     }
     // A configuration under which start-up asks nothing.
     std::string quietIni(quint16 port = 6809, const std::string& extra = "") const {
@@ -96,7 +88,7 @@ protected:
         fsuipc_ = fsuipc.get();
         simconnect_ = simconnect.get();
         auto app = std::make_unique<App>(
-            AppPaths{dir_.path(), dir_.path()}, dialogs_, fixedReverseName(),
+            AppPaths{config_.folder(), config_.folder()}, dialogs_, fixedReverseName(),
             SimulatorPlatform{std::move(fsuipc), std::move(simconnect)}, timers_);
         app->Start();
         return app;
@@ -108,7 +100,7 @@ protected:
     test::FakeFsuipcServer* fsuipc_ = nullptr;
     test::FakeSimConnect* simconnect_ = nullptr;
 
-    QTemporaryDir dir_;
+    test::TempConfig config_;
     test::ScriptedDialogs dialogs_;
     test::LiveTimers timers_;
 };
@@ -203,9 +195,9 @@ class ShowStepTest : public ShellTest, public ::testing::WithParamInterface<Show
 TEST_P(ShowStepTest, FindsTheSimulator) {
     const ShowCase& c = GetParam();
     if (c.folder_exists) {
-        QDir(dir_.path()).mkpath("configured");
+        QDir(config_.folder()).mkpath("configured");
     }
-    QDir(dir_.path()).mkpath("elsewhere");
+    QDir(config_.folder()).mkpath("elsewhere");
     for (const char* exe : c.executables) {
         touch(QString("configured/") + exe);
     }
@@ -265,7 +257,7 @@ TEST_F(ShellTest, CancelledPathIsAskedAgainAtTheNextStart) {
 // Each showing of the window looks again, from the folder picked last; a showing that finds
 // nothing keeps the simulator type found before.
 TEST_F(ShellTest, LaterShowingsLookInThePickedFolderAndKeepTheType) {
-    QDir(dir_.path()).mkpath("elsewhere");
+    QDir(config_.folder()).mkpath("elsewhere");
     touch("elsewhere/FSX.exe");
     writeIni("[envoi]\navion=1000\n");
     dialogs_.QueueFile(path("elsewhere/FSX.exe"));
@@ -447,7 +439,7 @@ TEST_F(ShellTest, ClosingWhenLoggedInSavesThenLogsOff) {
 
 TEST_F(ShellTest, UnwritableConfigurationIsReportedAtClose) {
     // A folder where the file should be: nothing can be read from or written to it.
-    QDir(dir_.path()).mkpath("corvanta.ini");
+    QDir(config_.folder()).mkpath("corvanta.ini");
     dialogs_.QueueOk(Kind::Critical);      // the interval cannot be read either
     dialogs_.QueueCancel(Kind::OpenFile);  // nor the simulator folder: the path is asked for
     auto app = startApp();
@@ -455,7 +447,7 @@ TEST_F(ShellTest, UnwritableConfigurationIsReportedAtClose) {
     TForm1& form = mainWindow();
     form.close();
     ASSERT_EQ(dialogs_.asked().size(), 3u);
-    const QString file = QDir(dir_.path()).filePath("corvanta.ini");
+    const QString file = config_.FilePath("corvanta.ini");
     EXPECT_EQ(dialogs_.asked()[2], (Asked{Kind::Warning, &form, "Tavoro 3.81",
                                           "Impossible d'écrire " + file, "", true}));
     EXPECT_TRUE(QFileInfo(path("corvanta.ini")).isDir());
@@ -473,7 +465,7 @@ TEST_F(ShellTest, UnwritableConfigurationIsReportedBeforeTheLogoff) {
     ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
 
     QFile::remove(path("corvanta.ini"));
-    QDir(dir_.path()).mkpath("corvanta.ini");
+    QDir(config_.folder()).mkpath("corvanta.ini");
     QSignalSpy finished(app.get(), &App::finished);
     dialogs_.QueueOk(Kind::Warning);
     int checked = 0;
@@ -539,11 +531,7 @@ TEST_F(ShellTest, LogBoxFillsTheObjectWindowOnlyWithoutTheLists) {
 class ProgramProcessFolder {
 public:
     explicit ProgramProcessFolder(const QString& sim_folder = {}) {
-        QDir(dir_.path()).mkpath("sim");
-        QFile(QDir(dir_.path()).filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
-        std::ofstream(ini().toStdString())
-            << "[FSX]\nDIR=" << QDir(dir_.path()).filePath("sim").toStdString()
-            << "/\n[envoi]\navion=1000\n";
+        config_.Write("[FSX]\nDIR=" + config_.MakeSimulatorFolder() + "\n[envoi]\navion=1000\n");
         copied_ = QFile::copy(TAVORO_CLIENT_PATH, program());
         QDir().mkpath(runtime());
         QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -558,20 +546,20 @@ public:
     }
 
     bool copied() const { return copied_; }
-    QString program() const { return QDir(dir_.path()).filePath("tavoro"); }
-    QString runtime() const { return QDir(dir_.path()).filePath("runtime"); }
-    QString ini() const { return QDir(dir_.path()).filePath("corvanta.ini"); }
+    QString program() const { return config_.FilePath("tavoro"); }
+    QString runtime() const { return config_.FilePath("runtime"); }
+    QString ini() const { return QString::fromStdString(config_.path().string()); }
 
     bool Start(QProcess& process) const {
         process.setProcessEnvironment(env_);
-        process.setWorkingDirectory(dir_.path());
+        process.setWorkingDirectory(config_.folder());
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(program(), {});
         return process.waitForStarted(30000);
     }
 
 private:
-    QTemporaryDir dir_;
+    test::TempConfig config_;
     QProcessEnvironment env_;
     bool copied_ = false;
 };

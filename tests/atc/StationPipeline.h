@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <fstream>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "atc/StationTable.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
+#include "support/TempConfig.h"
 
 namespace tavoro::test {
 
@@ -27,7 +26,7 @@ inline constexpr const char* kFacilities =
 // recorded and handed to the link, which drops them unless it was connected.
 struct StationPipeline {
     explicit StationPipeline(const std::string& ini_text = kFacilities)
-        : ini(writeIni(dir, ini_text)),
+        : ini(written(config, ini_text)),
           link(settings, identity, aircraft),
           dispatcher(link, settings, identity),
           table(ini, aircraft),
@@ -65,13 +64,12 @@ struct StationPipeline {
         return lines;
     }
 
-    static std::string writeIni(const QTemporaryDir& dir, const std::string& text) {
-        std::string path = QDir(dir.path()).filePath("corvanta.ini").toStdString();
-        std::ofstream(path) << text;
-        return path;
+    static std::filesystem::path written(const TempConfig& config, const std::string& text) {
+        config.Write(text);
+        return config.path();
     }
 
-    QTemporaryDir dir;
+    TempConfig config;
     IniFile ini;
     Settings settings;
     AircraftIdentity identity;

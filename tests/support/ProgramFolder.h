@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <QTemporaryDir>
 #include <memory>
 #include <string>
 
 #include "app/App.h"
 #include "app/Dialogs.h"
 #include "support/SimHostProcess.h"
+#include "support/TempConfig.h"
 
 namespace tavoro::test {
 
@@ -19,7 +19,7 @@ public:
     // [envoi] avion is `report_interval_ms`; `extra` is appended to the configuration.
     ProgramFolder(quint16 server_port, int report_interval_ms, const std::string& extra = "");
 
-    QString path() const { return dir_.path(); }
+    QString path() const { return config_.folder(); }
 
     // The client linked to the stand-in simulator `host`, asking the user through
     // `dialogs`, its timers from `timers`, not yet shown.
@@ -27,7 +27,7 @@ public:
                                  TimerFactory& timers) const;
 
 private:
-    QTemporaryDir dir_;
+    TempConfig config_;
 };
 
 }  // namespace tavoro::test

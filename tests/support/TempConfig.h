@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <filesystem>
@@ -20,6 +21,14 @@ public:
     QString FilePath(const QString& name) const { return QDir(dir_.path()).filePath(name); }
     std::filesystem::path path() const {
         return std::filesystem::path(dir_.path().toStdString()) / kFileName;
+    }
+
+    // A simulator folder with the simulator's executable in it, so that start-up finds the
+    // simulator and asks nothing; returns the folder as [FSX] DIR holds it.
+    std::string MakeSimulatorFolder() const {
+        QDir(dir_.path()).mkpath("sim");
+        QFile(FilePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
+        return FilePath("sim").toStdString() + "/";
     }
 
     // Replaces the file's bytes with `content`, exactly as given.
