@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang-format locales
+    clang libclang-rt-14-dev
 )
 
 missing=()

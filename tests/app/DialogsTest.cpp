@@ -110,8 +110,11 @@ TEST_F(QtDialogsTest, EntryIsTheEntryDialogOverTheWindowForOneQuestion) {
         const char* typed;  // nullptr: "annuler"
         std::optional<QString> expected;
     };
-    for (auto [typed, expected] :
+    for (const Step& step :
          {Step{"lfpg/resmi", QString("lfpg/resmi")}, Step{nullptr, std::nullopt}}) {
+        // Named copies: a lambda may not capture a structured binding under every compiler.
+        const char* typed = step.typed;
+        const std::optional<QString>& expected = step.expected;
         bool seen = false;
         WithModalWindow([&](QWidget* modal) {
             auto* dialog = qobject_cast<TForm_edit*>(modal);

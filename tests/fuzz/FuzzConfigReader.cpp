@@ -1,0 +1,60 @@
+// The configuration reader on any bytes a user's editor or another program may have left
+// in corvanta.ini: every read, the key listing, the settings load, and a write that must
+// keep the file readable.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/IniFile.h"
+#include "core/Settings.h"
+
+namespace {
+
+const std::filesystem::path& scratchFile() {
+    // In memory where the system offers it: the write syncs the file every run.
+    static const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm")
+                                                    ? std::filesystem::path("/dev/shm")
+                                                    : std::filesystem::temp_directory_path();
+    static const std::filesystem::path path =
+        folder / ("tavoro-fuzz-config-" + std::to_string(::getpid()) + ".ini");
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tavoro;
+    const std::filesystem::path& path = scratchFile();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    // Dated long before the read, as a user's file is, so the reader may keep what it
+    // parsed instead of reading the file again at every look-up.
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    IniFile ini(path);
+    Settings settings;
+    CodeTables tables;
+    LoadSettings(ini, settings, tables);
+    for (const char* section : {"facility", "connect", "turbulence", ""}) {
+        for (const std::string& key : ini.ReadKeyNames(section)) {
+            const std::string value = ini.ReadString(section, key, "");
+            if (value.size() > IniFile::kMaxValueLength) {
+                __builtin_trap();
+            }
+        }
+    }
+    LookupFacility(ini, "TWR");
+    // A written value must read back as written, whatever surrounded it.
+    if (ini.WriteString("ATIS", "audio", "true") && ini.ReadString("ATIS", "audio", "") != "true") {
+        __builtin_trap();
+    }
+    return 0;
+}
