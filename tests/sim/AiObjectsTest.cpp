@@ -188,36 +188,51 @@ TEST_F(AiObjectsTest, RoutesCollectWaypointsInArrivalOrder) {
     EXPECT_EQ(library.calls.size(), 3u);  // Open and the two creations: routes wait
 }
 
+// A table of its own over a fresh simulator, for tests whose cases each start anew.
+struct FreshTable {
+    explicit FreshTable(const AircraftState& aircraft) : objects(simconnect, aircraft, {}) {
+        simconnect.Open("MYAPP");
+    }
+    void send(const std::string& text) {
+        const FieldList fields = SplitText(text, ':');
+        if (fields[1] == "CREATE") {
+            objects.Create(fields);
+        } else if (fields[1] == "ROUTE") {
+            objects.Route(fields);
+        } else {
+            objects.Start(fields);
+        }
+    }
+
+    RecordingSimConnect library;
+    SimConnectClient simconnect{library};
+    AiObjects objects;
+};
+
 TEST_F(AiObjectsTest, ARouteIsHandedOverWithinTwoSecondsOfItsStart) {
     struct Case {
+        int start;
         int zulu_seconds;
         bool sent;
     };
-    for (Case c : {Case{3597, false}, Case{3598, false}, Case{3599, true}, Case{3600, true},
-                   Case{3601, true}, Case{3602, false}}) {
-        SCOPED_TRACE(c.zulu_seconds);
-        RecordingSimConnect fresh;
-        SimConnectClient sim{fresh};
-        sim.Open("MYAPP");
-        AiObjects table(sim, aircraft, {});
-        const auto send = [&](const std::string& text) {
-            const FieldList fields = SplitText(text, ':');
-            if (fields[1] == "CREATE") {
-                table.Create(fields);
-            } else if (fields[1] == "ROUTE") {
-                table.Route(fields);
-            } else {
-                table.Start(fields);
-            }
-        };
-        send("$ControlAI:CREATE:A:Ferry boat:45.5:7.25:0:0:0:90:1:0");
-        table.ObjectIdAssigned(1234);
-        send("$ControlAI:ROUTE:A:45.6:7.3:10:6:12");
-        send("$ControlAI:ROUTE:A:45.7:7.4:20:0:15");
-        send("$ControlAI:START:A:3600");
+    // The clock is a time of day: the window runs on across midnight both ways.
+    for (Case c : {Case{3600, 3597, false}, Case{3600, 3598, false}, Case{3600, 3599, true},
+                   Case{3600, 3600, true}, Case{3600, 3601, true}, Case{3600, 3602, false},
+                   Case{86399, 86397, false}, Case{86399, 86398, true}, Case{86399, 86399, true},
+                   Case{86399, 0, true}, Case{86399, 1, false}, Case{0, 86398, false},
+                   Case{0, 86399, true}, Case{0, 0, true}, Case{0, 1, true}, Case{0, 2, false},
+                   Case{1, 86399, false}, Case{43200, 0, false}, Case{0, 43200, false}}) {
+        SCOPED_TRACE(testing::Message() << "start " << c.start << ", zulu " << c.zulu_seconds);
+        FreshTable table(aircraft);
+        table.send("$ControlAI:CREATE:A:Ferry boat:45.5:7.25:0:0:0:90:1:0");
+        table.objects.ObjectIdAssigned(1234);
+        table.send("$ControlAI:ROUTE:A:45.6:7.3:10:6:12");
+        table.send("$ControlAI:ROUTE:A:45.7:7.4:20:0:15");
+        table.send("$ControlAI:START:A:" + std::to_string(c.start));
         aircraft.zulu_seconds = c.zulu_seconds;
-        table.AfterDispatch();
-        EXPECT_EQ(table.ai_objects()[0].route_sent, c.sent);
+        table.objects.AfterDispatch();
+        const RecordingSimConnect& fresh = table.library;
+        EXPECT_EQ(table.objects.ai_objects()[0].route_sent, c.sent);
         if (!c.sent) {
             EXPECT_TRUE(fresh.routes.empty());
             continue;
@@ -228,7 +243,7 @@ TEST_F(AiObjectsTest, ARouteIsHandedOverWithinTwoSecondsOfItsStart) {
         EXPECT_EQ(values(fresh.routes[0][0]), (std::vector<double>{45.6, 7.3, 10, 6, 12, 0}));
         EXPECT_EQ(values(fresh.routes[0][1]), (std::vector<double>{45.7, 7.4, 20, 0, 15, 0}));
         // Once only.
-        table.AfterDispatch();
+        table.objects.AfterDispatch();
         EXPECT_EQ(fresh.routes.size(), 1u);
     }
 }
