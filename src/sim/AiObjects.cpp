@@ -100,6 +100,7 @@ void AiObjects::Create(const FieldList& fields) {
     object.send_id = send_id;
     object.initial_position = {position.altitude, position.latitude, position.longitude,
                                position.heading,  position.bank,     position.pitch};
+    object.sim_object_id_known = false;
     object.waypoints.clear();
     object.route_sent = false;
     object.route_complete = false;
@@ -171,14 +172,18 @@ void AiObjects::HandOverObjectId() {
     // before the first id both write into the later slot.
     if (object_id_pending_ && !ai_objects_.empty()) {
         ai_objects_[current_object_].sim_object_id = assigned_object_id_;
+        ai_objects_[current_object_].sim_object_id_known = true;
         object_id_pending_ = false;
     }
 }
 
 void AiObjects::HandOverRoutes() {
     for (AiObject& object : ai_objects_) {
+        // A route due before its object's id came waits for it as a refused hand-over
+        // waits: it goes at the first step that has the id while the window lasts, never
+        // after, and never to the user's aircraft or the object the slot held before.
         if (!object.in_use || !object.route_complete || object.waypoints.empty() ||
-            object.route_sent ||
+            object.route_sent || !object.sim_object_id_known ||
             secondsApart(object.start_time, aircraft_.zulu_seconds) >= kStartWindowSeconds) {
             continue;
         }

@@ -203,6 +203,15 @@ struct FreshTable {
             objects.Start(fields);
         }
     }
+    std::vector<std::string> routeCalls() const {
+        std::vector<std::string> texts;
+        for (const std::string& text : library.CallTexts()) {
+            if (text.starts_with("SetDataOnSimObject")) {
+                texts.push_back(text);
+            }
+        }
+        return texts;
+    }
 
     RecordingSimConnect library;
     SimConnectClient simconnect{library};
@@ -248,6 +257,55 @@ TEST_F(AiObjectsTest, ARouteIsHandedOverWithinTwoSecondsOfItsStart) {
     }
 }
 
+TEST_F(AiObjectsTest, ARouteDueBeforeItsIdWaitsForTheId) {
+    struct Case {
+        const char* name;
+        int id_comes_at;  // zulu second of the step that delivers the id
+        bool sent;
+    };
+    // The route starts at 100; its window is 99 to 101.
+    for (Case c : {Case{"at the start", 100, true}, Case{"as the window closes", 101, true},
+                   Case{"after the window", 102, false}}) {
+        SCOPED_TRACE(c.name);
+        FreshTable table(aircraft);
+        table.send("$ControlAI:CREATE:A:Ferry boat:45.5:7.25:0:0:0:90:1:0");
+        table.send("$ControlAI:ROUTE:A:45.6:7.3:10:6:12");
+        table.send("$ControlAI:START:A:100");
+        for (int zulu = 98; zulu < c.id_comes_at; ++zulu) {
+            aircraft.zulu_seconds = zulu;
+            table.objects.AfterDispatch();
+        }
+        EXPECT_EQ(table.routeCalls(), std::vector<std::string>{});
+        aircraft.zulu_seconds = c.id_comes_at;
+        table.objects.ObjectIdAssigned(1234);
+        table.objects.AfterDispatch();
+        aircraft.zulu_seconds = c.id_comes_at + 1;
+        table.objects.AfterDispatch();
+        EXPECT_EQ(table.routeCalls(),
+                  c.sent ? std::vector<std::string>{"SetDataOnSimObject(1, 1234, 0, 1, 44)"}
+                         : std::vector<std::string>{});
+        EXPECT_EQ(table.objects.ai_objects()[0].route_sent, c.sent);
+    }
+}
+
+TEST_F(AiObjectsTest, ACreationTheIdSkippedNeverGetsARoute) {
+    // Two creations before the first id: the id goes to the later one, and the earlier
+    // holds none of its own, so its route goes nowhere, least of all to the user's aircraft.
+    aircraft.zulu_seconds = 100;
+    create("A");
+    create("B");
+    line("$ControlAI:ROUTE:A:1:1:1:0:1");
+    line("$ControlAI:START:A:100");
+    line("$ControlAI:ROUTE:B:2:2:2:0:2");
+    line("$ControlAI:START:B:100");
+    objects.AfterDispatch();
+    EXPECT_TRUE(callsOf("SetDataOnSimObject").empty());
+    assignId(1000);
+    EXPECT_EQ(callsOf("SetDataOnSimObject"),
+              std::vector<std::string>{"SetDataOnSimObject(1, 1000, 0, 1, 44)"});
+    EXPECT_FALSE(slot(0).route_sent);
+}
+
 TEST_F(AiObjectsTest, ARouteWaitsForEverythingItNeeds) {
     aircraft.zulu_seconds = 500;
     create("NOSTART");
@@ -263,16 +321,18 @@ TEST_F(AiObjectsTest, ARouteWaitsForEverythingItNeeds) {
     EXPECT_TRUE(library.routes.empty());
 
     // START before the waypoints, and before the id: the route goes out whole at the next
-    // due step, to the id the reused slot still holds.
+    // due step after the id came, not to the id of the object the reused slot held before.
     create("LATE");
     EXPECT_EQ(objects.current_object(), 2u);
     line("$ControlAI:START:LATE:501");
     line("$ControlAI:ROUTE:LATE:1:1:1:0:1");
     line("$ControlAI:ROUTE:LATE:2:2:2:0:2");
     objects.AfterDispatch();
+    EXPECT_TRUE(library.routes.empty());
+    assignId(78);
     ASSERT_EQ(library.routes.size(), 1u);
     EXPECT_EQ(library.routes[0].size(), 2u);
-    EXPECT_EQ(library.CallTexts().back(), "SetDataOnSimObject(1, 77, 0, 2, 44)");
+    EXPECT_EQ(library.CallTexts().back(), "SetDataOnSimObject(1, 78, 0, 2, 44)");
     EXPECT_EQ(slot(0).start_time, 0);
     EXPECT_FALSE(slot(0).route_complete);
 }
