@@ -1,7 +1,6 @@
 #include "sim/AiObjects.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "core/Numbers.h"
@@ -12,6 +11,14 @@ namespace {
 
 // A route is handed over while the zulu clock is less than this far from its start.
 constexpr std::int64_t kStartWindowSeconds = 2;
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// How far apart two seconds of the day are on the 24-hour clock, either way round: 86399
+// and 0 are one second apart. A second beyond the day counts as that second of the day.
+std::int64_t secondsApart(std::int64_t a, std::int64_t b) {
+    const std::int64_t forward = ((a - b) % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
+    return std::min(forward, kSecondsPerDay - forward);
+}
 
 // A decimal field that is missing or not a number stands for 0, the value every position
 // and speed of a new record starts from; the command still goes through.
@@ -93,6 +100,7 @@ void AiObjects::Create(const FieldList& fields) {
     object.send_id = send_id;
     object.initial_position = {position.altitude, position.latitude, position.longitude,
                                position.heading,  position.bank,     position.pitch};
+    object.sim_object_id_known = false;
     object.waypoints.clear();
     object.route_sent = false;
     object.route_complete = false;
@@ -164,16 +172,19 @@ void AiObjects::HandOverObjectId() {
     // before the first id both write into the later slot.
     if (object_id_pending_ && !ai_objects_.empty()) {
         ai_objects_[current_object_].sim_object_id = assigned_object_id_;
+        ai_objects_[current_object_].sim_object_id_known = true;
         object_id_pending_ = false;
     }
 }
 
 void AiObjects::HandOverRoutes() {
     for (AiObject& object : ai_objects_) {
+        // A route due before its object's id came waits for it as a refused hand-over
+        // waits: it goes at the first step that has the id while the window lasts, never
+        // after, and never to the user's aircraft or the object the slot held before.
         if (!object.in_use || !object.route_complete || object.waypoints.empty() ||
-            object.route_sent ||
-            std::llabs(std::int64_t{object.start_time} - aircraft_.zulu_seconds) >=
-                kStartWindowSeconds) {
+            object.route_sent || !object.sim_object_id_known ||
+            secondsApart(object.start_time, aircraft_.zulu_seconds) >= kStartWindowSeconds) {
             continue;
         }
         // A refused hand-over is tried again at the next step, while the window lasts.

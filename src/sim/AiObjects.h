@@ -29,6 +29,9 @@ struct AiObject {
     // Container title, zero-terminated: at most kTitleSize - 1 characters.
     std::array<char, kTitleSize> title{};
     std::uint32_t sim_object_id = 0;
+    // The simulator's id for this creation came: until then sim_object_id is 0, the user's
+    // aircraft, or the id of the object the slot held before.
+    bool sim_object_id_known = false;
     // The server's name for the object: the key of "ROUTE", "START" and "REMOVE".
     std::string send_id;
     bool in_use = false;

@@ -43,6 +43,7 @@ void ApplyPollingOffsets(const PollingOffsets& raw, AircraftState& state) {
     state.ground_speed_kt = raw.ground_speed / 65536.0 / 1852.0 * 3600.0;
     state.latitude = static_cast<double>(raw.latitude) * 90.0 / kLatitudeScale;
     state.longitude = static_cast<double>(raw.longitude) * 360.0 / kTwoTo64;
+    // The fraction counts up from the whole metres, below sea level too.
     state.altitude_ft = (raw.altitude_metres + AltitudeFraction(raw.altitude_fraction)) / 0.3048;
     state.pitch_deg = AngleDegrees(raw.pitch);
     state.bank_deg = AngleDegrees(raw.bank);

@@ -13,8 +13,8 @@ struct PollingOffsets {
     std::uint32_t ground_speed = 0;       // 0x02B4: metres per second × 65536
     std::int64_t latitude = 0;            // 0x0560
     std::int64_t longitude = 0;           // 0x0568
-    std::uint32_t altitude_fraction = 0;  // 0x0570
-    std::uint32_t altitude_metres = 0;    // 0x0574
+    std::uint32_t altitude_fraction = 0;  // 0x0570: counts up from the whole metres
+    std::int32_t altitude_metres = 0;     // 0x0574: the metre at or below; negative below sea level
     std::uint32_t pitch = 0;              // 0x0578: 2^32 per turn
     std::uint32_t bank = 0;               // 0x057C
     std::uint32_t heading = 0;            // 0x0580

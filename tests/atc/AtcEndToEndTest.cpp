@@ -77,5 +77,23 @@ TEST_F(AtcEndToEndTest, AStationsAtisReachesTheWindowAndTheSimulator) {
     QTest::mouseClick(form.Panel_server, Qt::LeftButton);
 }
 
+TEST_F(AtcEndToEndTest, AStationTheServerReplacesIsListedOnceWithItsNewValues) {
+    MakeProgramFolder(0, "[facility]\nTWR=Tour\n");
+    auto app = StartApp();
+    TForm1& form = mainWindow();
+    LogIn(*app);
+    server_.Command("station add LFPG_TWR|18.250|TWR|20|1|48.72528|2.35944|0|Alpha|Alpha");
+    server_.Command("station add LFPG_TWR|18.300|TWR|25|1|48.72528|2.35944|0|Bravo|Bravo");
+    ASSERT_TRUE(WaitUntil([&] {
+        form.listeATC1->trigger();
+        return form.ListBox_ATC->count() == 1 &&
+               form.ListBox_ATC->item(0)->text().contains("118.300");
+    })) << form.ListBox_ATC->count();
+    // The distance depends on where the simulator's aircraft is: only the values are checked.
+    const QString shown = form.ListBox_ATC->item(0)->text();
+    EXPECT_TRUE(shown.startsWith("LFPG_TWR Tour       118.300 ") && shown.endsWith("nm (25nm)"))
+        << shown.toStdString();
+}
+
 }  // namespace
 }  // namespace tavoro

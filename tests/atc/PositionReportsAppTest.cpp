@@ -44,6 +44,23 @@ TEST_F(PositionReportsAppTest, TheAircraftGoesOnTheWireInFixedWidths) {
     EXPECT_TRUE(server_.WaitForReceived("@N:ABC12:1200:1: 5.50000:-0.25000: 1250:   0:274:1:2"));
 }
 
+TEST_F(PositionReportsAppTest, AnAircraftBelowSeaLevelReportsANegativeAltitude) {
+    // -1250 ft is a whole number of metres, -381, and crosses the offsets exactly.
+    SimulatorSays({"set lat 31.5", "set lon 35.25", "set alt_ft -1250", "set gs_kt 0",
+                   "set heading 90", "set xpd 2000", "set id ABC12", "set ready 1"});
+    auto app = StartApp();
+    TForm1& form = mainWindow();
+    ASSERT_TRUE(WaitUntil([&] { return form.Label_xpd->text() == "xpd:2000"; }));
+    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
+    EXPECT_TRUE(server_.WaitForReceived("@S:ABC12:2000:1:31.50000:35.25000:-1250:   0:90:1:0"));
+
+    // -11 ft is -4 m and a fraction of 0.6472 m, kept in binary; its word read as decimal
+    // digits is 0.278 m, which puts the report a foot low, as it is a foot off above sea
+    // level (11 ft reports 10).
+    SimulatorSays({"set alt_ft -11"});
+    EXPECT_TRUE(server_.WaitForReceived("@S:ABC12:2000:1:31.50000:35.25000:  -12:   0:90:1:0"));
+}
+
 TEST_F(PositionReportsAppTest, BeforeTheSimulatorAnswersTheReportCarriesZeros) {
     // The simulator is loading: nothing is read from it.
     SimulatorSays({"set ready 0", "set lat 41.5", "set id ABC12", "set xpd 7000"});

@@ -188,36 +188,60 @@ TEST_F(AiObjectsTest, RoutesCollectWaypointsInArrivalOrder) {
     EXPECT_EQ(library.calls.size(), 3u);  // Open and the two creations: routes wait
 }
 
+// A table of its own over a fresh simulator, for tests whose cases each start anew.
+struct FreshTable {
+    explicit FreshTable(const AircraftState& aircraft) : objects(simconnect, aircraft, {}) {
+        simconnect.Open("MYAPP");
+    }
+    void send(const std::string& text) {
+        const FieldList fields = SplitText(text, ':');
+        if (fields[1] == "CREATE") {
+            objects.Create(fields);
+        } else if (fields[1] == "ROUTE") {
+            objects.Route(fields);
+        } else {
+            objects.Start(fields);
+        }
+    }
+    std::vector<std::string> routeCalls() const {
+        std::vector<std::string> texts;
+        for (const std::string& text : library.CallTexts()) {
+            if (text.starts_with("SetDataOnSimObject")) {
+                texts.push_back(text);
+            }
+        }
+        return texts;
+    }
+
+    RecordingSimConnect library;
+    SimConnectClient simconnect{library};
+    AiObjects objects;
+};
+
 TEST_F(AiObjectsTest, ARouteIsHandedOverWithinTwoSecondsOfItsStart) {
     struct Case {
+        int start;
         int zulu_seconds;
         bool sent;
     };
-    for (Case c : {Case{3597, false}, Case{3598, false}, Case{3599, true}, Case{3600, true},
-                   Case{3601, true}, Case{3602, false}}) {
-        SCOPED_TRACE(c.zulu_seconds);
-        RecordingSimConnect fresh;
-        SimConnectClient sim{fresh};
-        sim.Open("MYAPP");
-        AiObjects table(sim, aircraft, {});
-        const auto send = [&](const std::string& text) {
-            const FieldList fields = SplitText(text, ':');
-            if (fields[1] == "CREATE") {
-                table.Create(fields);
-            } else if (fields[1] == "ROUTE") {
-                table.Route(fields);
-            } else {
-                table.Start(fields);
-            }
-        };
-        send("$ControlAI:CREATE:A:Ferry boat:45.5:7.25:0:0:0:90:1:0");
-        table.ObjectIdAssigned(1234);
-        send("$ControlAI:ROUTE:A:45.6:7.3:10:6:12");
-        send("$ControlAI:ROUTE:A:45.7:7.4:20:0:15");
-        send("$ControlAI:START:A:3600");
+    // The clock is a time of day: the window runs on across midnight both ways.
+    for (Case c : {Case{3600, 3597, false}, Case{3600, 3598, false}, Case{3600, 3599, true},
+                   Case{3600, 3600, true}, Case{3600, 3601, true}, Case{3600, 3602, false},
+                   Case{86399, 86397, false}, Case{86399, 86398, true}, Case{86399, 86399, true},
+                   Case{86399, 0, true}, Case{86399, 1, false}, Case{0, 86398, false},
+                   Case{0, 86399, true}, Case{0, 0, true}, Case{0, 1, true}, Case{0, 2, false},
+                   Case{1, 86399, false}, Case{43200, 0, false}, Case{0, 43200, false}}) {
+        SCOPED_TRACE(testing::Message() << "start " << c.start << ", zulu " << c.zulu_seconds);
+        FreshTable table(aircraft);
+        table.send("$ControlAI:CREATE:A:Ferry boat:45.5:7.25:0:0:0:90:1:0");
+        table.objects.ObjectIdAssigned(1234);
+        table.send("$ControlAI:ROUTE:A:45.6:7.3:10:6:12");
+        table.send("$ControlAI:ROUTE:A:45.7:7.4:20:0:15");
+        table.send("$ControlAI:START:A:" + std::to_string(c.start));
         aircraft.zulu_seconds = c.zulu_seconds;
-        table.AfterDispatch();
-        EXPECT_EQ(table.ai_objects()[0].route_sent, c.sent);
+        table.objects.AfterDispatch();
+        const RecordingSimConnect& fresh = table.library;
+        EXPECT_EQ(table.objects.ai_objects()[0].route_sent, c.sent);
         if (!c.sent) {
             EXPECT_TRUE(fresh.routes.empty());
             continue;
@@ -228,9 +252,58 @@ TEST_F(AiObjectsTest, ARouteIsHandedOverWithinTwoSecondsOfItsStart) {
         EXPECT_EQ(values(fresh.routes[0][0]), (std::vector<double>{45.6, 7.3, 10, 6, 12, 0}));
         EXPECT_EQ(values(fresh.routes[0][1]), (std::vector<double>{45.7, 7.4, 20, 0, 15, 0}));
         // Once only.
-        table.AfterDispatch();
+        table.objects.AfterDispatch();
         EXPECT_EQ(fresh.routes.size(), 1u);
     }
+}
+
+TEST_F(AiObjectsTest, ARouteDueBeforeItsIdWaitsForTheId) {
+    struct Case {
+        const char* name;
+        int id_comes_at;  // zulu second of the step that delivers the id
+        bool sent;
+    };
+    // The route starts at 100; its window is 99 to 101.
+    for (Case c : {Case{"at the start", 100, true}, Case{"as the window closes", 101, true},
+                   Case{"after the window", 102, false}}) {
+        SCOPED_TRACE(c.name);
+        FreshTable table(aircraft);
+        table.send("$ControlAI:CREATE:A:Ferry boat:45.5:7.25:0:0:0:90:1:0");
+        table.send("$ControlAI:ROUTE:A:45.6:7.3:10:6:12");
+        table.send("$ControlAI:START:A:100");
+        for (int zulu = 98; zulu < c.id_comes_at; ++zulu) {
+            aircraft.zulu_seconds = zulu;
+            table.objects.AfterDispatch();
+        }
+        EXPECT_EQ(table.routeCalls(), std::vector<std::string>{});
+        aircraft.zulu_seconds = c.id_comes_at;
+        table.objects.ObjectIdAssigned(1234);
+        table.objects.AfterDispatch();
+        aircraft.zulu_seconds = c.id_comes_at + 1;
+        table.objects.AfterDispatch();
+        EXPECT_EQ(table.routeCalls(),
+                  c.sent ? std::vector<std::string>{"SetDataOnSimObject(1, 1234, 0, 1, 44)"}
+                         : std::vector<std::string>{});
+        EXPECT_EQ(table.objects.ai_objects()[0].route_sent, c.sent);
+    }
+}
+
+TEST_F(AiObjectsTest, ACreationTheIdSkippedNeverGetsARoute) {
+    // Two creations before the first id: the id goes to the later one, and the earlier
+    // holds none of its own, so its route goes nowhere, least of all to the user's aircraft.
+    aircraft.zulu_seconds = 100;
+    create("A");
+    create("B");
+    line("$ControlAI:ROUTE:A:1:1:1:0:1");
+    line("$ControlAI:START:A:100");
+    line("$ControlAI:ROUTE:B:2:2:2:0:2");
+    line("$ControlAI:START:B:100");
+    objects.AfterDispatch();
+    EXPECT_TRUE(callsOf("SetDataOnSimObject").empty());
+    assignId(1000);
+    EXPECT_EQ(callsOf("SetDataOnSimObject"),
+              std::vector<std::string>{"SetDataOnSimObject(1, 1000, 0, 1, 44)"});
+    EXPECT_FALSE(slot(0).route_sent);
 }
 
 TEST_F(AiObjectsTest, ARouteWaitsForEverythingItNeeds) {
@@ -248,16 +321,18 @@ TEST_F(AiObjectsTest, ARouteWaitsForEverythingItNeeds) {
     EXPECT_TRUE(library.routes.empty());
 
     // START before the waypoints, and before the id: the route goes out whole at the next
-    // due step, to the id the reused slot still holds.
+    // due step after the id came, not to the id of the object the reused slot held before.
     create("LATE");
     EXPECT_EQ(objects.current_object(), 2u);
     line("$ControlAI:START:LATE:501");
     line("$ControlAI:ROUTE:LATE:1:1:1:0:1");
     line("$ControlAI:ROUTE:LATE:2:2:2:0:2");
     objects.AfterDispatch();
+    EXPECT_TRUE(library.routes.empty());
+    assignId(78);
     ASSERT_EQ(library.routes.size(), 1u);
     EXPECT_EQ(library.routes[0].size(), 2u);
-    EXPECT_EQ(library.CallTexts().back(), "SetDataOnSimObject(1, 77, 0, 2, 44)");
+    EXPECT_EQ(library.CallTexts().back(), "SetDataOnSimObject(1, 78, 0, 2, 44)");
     EXPECT_EQ(slot(0).start_time, 0);
     EXPECT_FALSE(slot(0).route_complete);
 }

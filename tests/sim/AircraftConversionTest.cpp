@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "core/Numbers.h"
 #include "sim/AircraftConversion.h"
 
 namespace tavoro {
@@ -65,6 +66,38 @@ TEST(AircraftConversionTest, AltitudeFractionReadsAsDecimalDigits) {
         ApplyPollingOffsets(raw, state);
         EXPECT_DOUBLE_EQ(state.altitude_ft, c.expected_metres / 0.3048)
             << c.metres << " m, fraction word " << c.fraction;
+    }
+}
+
+// The whole metres and the fraction are one signed number: below sea level the whole
+// metres are the metre below, and the fraction counts up from there.
+TEST(AircraftConversionTest, AltitudeBelowSeaLevelIsNegative) {
+    const struct {
+        const char* name;
+        std::int32_t metres;
+        std::uint32_t fraction;
+        double expected_metres;
+        const char* report;  // the altitude field of a position report
+    } cases[] = {
+        {"a whole metre below", -1, 0, -1.0, "   -3"},
+        {"half a metre below", -1, 5, -0.5, "   -2"},
+        {"the lowest airfields", -381, 0, -381.0, "-1250"},
+        // What the simulator keeps for -11 ft: -4 m and 0.6472 m as a binary fraction,
+        // whose word read as decimal digits gives 0.278 m, as for altitudes above sea level.
+        {"-11 ft", -4, 2779702834u, -3.7220297166, "  -12"},
+        {"the lowest the word holds", std::numeric_limits<std::int32_t>::min(), 0, -2147483648.0,
+         "-7045550026"},
+        {"the highest stays above sea level", std::numeric_limits<std::int32_t>::max(), 0,
+         2147483647.0, "7045550023"},
+    };
+    for (const auto& c : cases) {
+        PollingOffsets raw;
+        raw.altitude_metres = c.metres;
+        raw.altitude_fraction = c.fraction;
+        AircraftState state;
+        ApplyPollingOffsets(raw, state);
+        EXPECT_DOUBLE_EQ(state.altitude_ft, c.expected_metres / 0.3048) << c.name;
+        EXPECT_EQ(FormatFixed(state.altitude_ft, 5, 0), c.report) << c.name;
     }
 }
 

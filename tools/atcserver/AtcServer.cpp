@@ -57,7 +57,8 @@ const char AtcServer::kCommandHelp[] =
     "                       double-quoted argument keeps its blanks, e.g.\n"
     "                       ai CREATE AI1 \"Beech Baron 58\" 41.8 12.25 1500 0 0 135 0 120\n"
     "  station add LINE     add (or replace) a station given as a stations-file line and\n"
-    "                       announce it (#AA and %) to every logged-in client\n"
+    "                       announce it (#AA and %, or % alone for a replaced one) to\n"
+    "                       every logged-in client\n"
     "  station remove CS    remove station CS and push #DACS to every logged-in client\n"
     "  stations             print the stations, one line each\n"
     "  reports              print, for each connected client that reported, a line\n"
@@ -225,10 +226,13 @@ bool AtcServer::stationCommand(const QByteArray& arguments) {
         auto same = [&](const Station& s) { return s.callsign == station.callsign; };
         auto found = std::find_if(options_.stations.begin(), options_.stations.end(), same);
         if (found != options_.stations.end()) {
+            // The client lists a second entry for every "#AA", but takes a "%" of a station it
+            // lists as new values in its place; "#DA" then "#AA" would move it to the end.
             *found = station;
-        } else {
-            options_.stations.push_back(station);
+            pushToLoggedIn(PositionLine(station));
+            return true;
         }
+        options_.stations.push_back(station);
         pushToLoggedIn(AnnounceLine(station));
         pushToLoggedIn(PositionLine(station));
         return true;

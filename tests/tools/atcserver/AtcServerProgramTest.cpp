@@ -179,6 +179,29 @@ TEST_F(AtcServerProgramTest, CommandsPushTheirLinesToLoggedInClientsOnly) {
                                                          "#TMAUDIOLIRF_APP:ABC12:Roma"}));
 }
 
+TEST_F(AtcServerProgramTest, AddingAKnownStationReplacesItWithoutAnnouncingItAgain) {
+    auto pilot = loggedIn();
+    server_->Command(
+        "station add LIRF_TWR|18.750|4|35|4|41.8|12.24|14|Fiumicino Tower information Bravo|"
+        "Fiumicino information Bravo");
+    server_->Command("send --");
+    EXPECT_EQ(pilot->LinesAfter(5, 2),
+              (QList<QByteArray>{"%LIRF_TWR:18.750:4:35:4:41.8:12.24:14", "--"}));
+
+    // Later logins are told of it once, in its place, with its new values and texts.
+    auto late = loggedIn();
+    EXPECT_EQ(late->Lines(5).mid(1), (QList<QByteArray>{
+                                         "#AALIRF_TWR",
+                                         "%LIRF_TWR:18.750:4:35:4:41.8:12.24:14",
+                                         "#AALIRA_TWR",
+                                         "%LIRA_TWR:20.200:4:25:4:41.79944:12.59500:427",
+                                     }));
+    late->Send("$CQABC12:LIRF_TWR:ATIS");
+    EXPECT_EQ(late->LinesAfter(5, 2),
+              (QList<QByteArray>{"#TMLIRF_TWR:ABC12:Fiumicino Tower information Bravo",
+                                 "#TMAUDIOLIRF_TWR:ABC12:Fiumicino information Bravo"}));
+}
+
 TEST_F(AtcServerProgramTest, HeldLoginsAreAnsweredOnRelease) {
     server_->Command("hold");
     RawClient client(server_->port());

@@ -60,7 +60,8 @@ TEST(EncodeTest, AltitudeIsWholeMetresAndABinaryFraction) {
         double fraction;  // of a metre
     };
     for (const Case& c : {Case{0, 0, 0}, Case{1000, 304, 0.8}, Case{32808.4, 10000, 0.00032},
-                          Case{-10, static_cast<std::uint32_t>(-4), 0.952}}) {
+                          Case{-10, static_cast<std::uint32_t>(-4), 0.952},
+                          Case{-11, static_cast<std::uint32_t>(-4), 0.6472}}) {
         const encode::Altitude altitude = encode::AltitudeMetres(c.feet);
         EXPECT_EQ(altitude.whole, c.whole) << c.feet << " ft";
         EXPECT_NEAR(altitude.fraction / kTwo32, c.fraction, 1e-6) << c.feet << " ft";
