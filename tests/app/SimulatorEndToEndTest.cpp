@@ -147,7 +147,6 @@ TEST_F(SimulatorEndToEndTest, TheSimulatorMenuDrivesTheWindow) {
 TEST_F(SimulatorEndToEndTest, SimulatorExceptionsReachTheLog) {
     auto app = StartApp();
     SimConnectClient& simconnect = app->test_view().sim_link.simconnect();
-    TForm1& form = mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return timer("Timer2").IsActive(); }));
     ASSERT_EQ(host_.Command("metar"), "ok");  // no observation to give
 
