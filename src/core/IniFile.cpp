@@ -83,27 +83,48 @@ IniDocument parse(const std::string& content) {
     return doc;
 }
 
-// A file that cannot be read (absent, a folder, no permission) reads as absent.
-std::optional<std::string> readFile(const std::filesystem::path& path) {
+// What a read found at the configuration's path.
+enum class FileState {
+    Absent,      // nothing there, or no regular file (a folder): there is nothing to keep
+    Read,        // the whole file, read
+    Unreadable,  // a file is there, or may be, but its bytes could not be read
+};
+
+struct LoadedFile {
+    FileState state = FileState::Absent;
+    IniDocument document;
+};
+
+// A path whose folders may not be searched may hide a file, so it counts as unreadable.
+LoadedFile load(const std::filesystem::path& path) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return std::nullopt;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return {};
+    }
+    if (error) {
+        return {FileState::Unreadable, {}};
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return {};
     }
     // Opened by its path as the system spells it (wide on Windows), so any folder name works.
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return std::nullopt;
+        return {FileState::Unreadable, {}};
     }
-    std::string content{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    // Read in blocks through read(), which turns a failing read into bad() where the
+    // stream buffer itself would throw.
+    std::string content;
+    std::string block(std::size_t{1} << 16, '\0');
+    while (file.read(block.data(), static_cast<std::streamsize>(block.size())) ||
+           file.gcount() > 0) {
+        content.append(block.data(), static_cast<std::size_t>(file.gcount()));
+    }
     if (file.bad()) {
-        return std::nullopt;
+        return {FileState::Unreadable, {}};
     }
-    return content;
-}
-
-IniDocument load(const std::filesystem::path& path) {
-    auto content = readFile(path);
-    return content ? parse(*content) : IniDocument{};
+    return {FileState::Read, parse(content)};
 }
 
 // Index of the first header of `section`, if any.
@@ -202,6 +223,7 @@ bool StampSettledBefore(std::int64_t modified_ns,
 struct IniFile::Cache {
     std::optional<FileStamp> stamp;  // set while `document` may be reused
     IniDocument document;
+    bool unreadable = false;
 };
 
 IniFile::IniFile(std::filesystem::path path)
@@ -215,12 +237,20 @@ const IniFile::Cache& IniFile::current() const {
         return *cache_;
     }
     auto read_start = std::chrono::system_clock::now();
-    cache_->document = load(path_);
+    LoadedFile loaded = load(path_);
+    cache_->document = std::move(loaded.document);
+    cache_->unreadable = loaded.state == FileState::Unreadable;
     cache_->stamp.reset();
-    if (stamp && StampSettledBefore(stamp->modified_ns, read_start)) {
+    // A file that failed to read is tried again at the next read: a read error may pass
+    // without any change to the file's stamp.
+    if (stamp && !cache_->unreadable && StampSettledBefore(stamp->modified_ns, read_start)) {
         cache_->stamp = stamp;
     }
     return *cache_;
+}
+
+bool IniFile::Unreadable() const {
+    return current().unreadable;
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -263,7 +293,13 @@ std::vector<std::string> IniFile::ReadKeyNames(std::string_view section) const {
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
-    IniDocument doc = load(path_);
+    LoadedFile loaded = load(path_);
+    if (loaded.state == FileState::Unreadable) {
+        // With nothing read, the new file would hold this key alone in place of every
+        // setting the file has: it stays as it is, and the caller tells the user.
+        return false;
+    }
+    IniDocument& doc = loaded.document;
     std::string entry = std::string(key) + "=" + std::string(value);
 
     if (auto header = findSection(doc, section)) {

@@ -44,9 +44,14 @@ public:
     // The key names of `section` in file order, each name once.
     std::vector<std::string> ReadKeyNames(std::string_view section) const;
 
+    // True when a file is at the path but cannot be read (no permission, a read error).
+    // It reads as absent, so every value has its default, and no write replaces it.
+    bool Unreadable() const;
+
     // Sets `key` in `section`, creating both when needed. A value is one line: it is
     // cut at its first line break or NUL so that it cannot add lines to the file.
-    // Returns false when the file could not be written; the old file is then intact.
+    // Returns false when the file could not be written, and always for a file that cannot
+    // be read; the old file is then intact.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
 private:

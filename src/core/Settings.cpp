@@ -15,6 +15,8 @@ std::optional<std::string> CodeTable::Lookup(std::string_view code) const {
 }
 
 LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tables) {
+    LoadResult result;
+    result.unreadable = ini.Unreadable();
     settings.sim_dir = ini.ReadString("FSX", "DIR", "ERROR");
     // Letter case counts: "True" is not true.
     settings.atis_audio = ini.ReadString("ATIS", "audio", "ERROR") == "true";
@@ -32,7 +34,8 @@ LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tabl
     try {
         settings.report_interval_ms = ParseWholeNumber(interval);
     } catch (const ConversionError& error) {
-        return LoadResult{error.what()};
+        result.conversion_error = error.what();
+        return result;
     }
 
     for (std::size_t t = 0; t < kCodeTableSections.size(); ++t) {
@@ -45,7 +48,7 @@ LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tabl
             table.keys.push_back(std::move(key));
         }
     }
-    return LoadResult{};
+    return result;
 }
 
 bool SaveSettings(IniFile& ini, const Settings& settings) {

@@ -54,6 +54,10 @@ struct LoadResult {
     // Set when [envoi] avion is not a whole number: the message to show the user.
     // Loading stopped there, so the code tables are empty.
     std::optional<std::string> conversion_error;
+    // Set when the file is there but cannot be read. Start-up then runs on the defaults,
+    // as for a missing file, and every save fails and leaves the file alone; the user must
+    // be told, or the defaults would pass for what the file holds.
+    bool unreadable = false;
 };
 
 // Reads every setting and the code tables in the fixed start-up order.

@@ -9,6 +9,7 @@
 
 #include "core/IniFile.h"
 #include "support/EventLoop.h"
+#include "support/PermissionBits.h"
 #include "support/Seed.h"
 #include "support/TempConfig.h"
 
@@ -77,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(IniFileTest, MissingFileReadsDefaultsAndListsNoKeys) {
     IniFile ini(file());
+    // Nothing to keep: a first start writes the file without a word.
+    EXPECT_FALSE(ini.Unreadable());
     EXPECT_EQ(ini.ReadString("FSX", "DIR", "ERROR"), "ERROR");
     EXPECT_TRUE(ini.ReadKeyNames("turbulence").empty());
 }
@@ -159,6 +162,49 @@ TEST_F(IniFileTest, FailedWriteReportsFailureAndKeepsFile) {
 
     IniFile nowhere(config_.path().parent_path() / "no/such/dir/corvanta.ini");
     EXPECT_FALSE(nowhere.WriteString("s", "k", "v"));
+}
+
+// A file that is there but cannot be read is no absent file: a write would put a stub with
+// its one key in place of every setting it holds. It reads as absent, and no write touches it.
+TEST_F(IniFileTest, UnreadableFileIsNeverReplaced) {
+    const std::string before = "; mine\n[connect]\nport=6809\npassword=pw\n[facility]\n1=FSS\n";
+    write(before);
+    test::HeldToPermissionBits held;
+    if (!held.held()) {
+        GTEST_SKIP() << "running as root, unable to give up the capabilities that pass "
+                        "permission bits: a write-only file reads like any other";
+    }
+    std::filesystem::permissions(file(), std::filesystem::perms::owner_write);
+    IniFile ini(file());
+    EXPECT_TRUE(ini.Unreadable());
+    EXPECT_EQ(ini.ReadString("connect", "port", "error"), "error");
+    EXPECT_FALSE(ini.WriteString("ATIS", "audio", "true"));
+
+    std::filesystem::permissions(
+        file(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(content(), before);
+    // Readable again, it is read again.
+    EXPECT_FALSE(ini.Unreadable());
+    EXPECT_EQ(ini.ReadString("connect", "port", "error"), "6809");
+}
+
+// A read that fails after the file opened counts as no read either. The process's own
+// memory, read from address 0 (never mapped), opens as a regular file and fails its first
+// read: a real read error through the very calls that read the configuration. A folder in
+// the file's place would not do: it is no file and takes another path; nor would a
+// stand-in reader, which would only return what the test told it to.
+TEST(IniFileReadErrorTest, FileThatFailsToReadIsNeverWritten) {
+    const std::filesystem::path memory = "/proc/self/mem";
+    if (!std::filesystem::is_regular_file(memory)) {
+        GTEST_SKIP() << "no /proc/self/mem here, the only file at hand that fails its reads";
+    }
+    IniFile ini(memory);
+    EXPECT_TRUE(ini.Unreadable());
+    EXPECT_EQ(ini.ReadString("s", "k", "DEFAULT"), "DEFAULT");
+    EXPECT_TRUE(ini.ReadKeyNames("s").empty());
+    // Refused before anything is opened for writing (were it not, a write at address 0
+    // would fail all the same).
+    EXPECT_FALSE(ini.WriteString("s", "k", "v"));
 }
 
 // Kills a process that rewrites the file in a loop at random moments: the file must
