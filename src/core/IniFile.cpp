@@ -185,6 +185,10 @@ bool replaceFile(const std::filesystem::path& path, const std::string& content) 
     // QSaveFile writes a temporary file beside the target, syncs it and renames it
     // over the target, so readers see either the old file or the new one.
     QSaveFile file(QString::fromStdString(path.string()));
+    // A folder the user may not add files to (a program folder) cannot take the temporary
+    // file; the file itself may still be writable, and is then written in place. A crash
+    // there can tear it, but the settings are saved, where otherwise they never could be.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
@@ -203,7 +207,7 @@ bool replaceFile(const std::filesystem::path& path, const std::string& content) 
 // there the time may lie up to two seconds away from the write. A longer wait would make
 // every look-up read the file again for that long after each write, which a burst of
 // station lines cannot afford. The client's own writes replace the file, so they change
-// its identity whatever the clock.
+// its identity whatever the clock; one written in place drops what was parsed.
 constexpr std::chrono::milliseconds kSettledAge{100};
 constexpr std::chrono::milliseconds kCoarseStampSpan{2000};
 
@@ -322,7 +326,11 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
         doc.lines.push_back(classify(entry));
         doc.ends_with_newline = true;
     }
-    return replaceFile(path_, serialise(doc));
+    if (!replaceFile(path_, serialise(doc))) {
+        return false;
+    }
+    cache_->stamp.reset();
+    return true;
 }
 
 }  // namespace tavoro

@@ -13,7 +13,8 @@ namespace tavoro {
 // A Windows-style INI file read and written by profile-string rules: section and key
 // names match ignoring letter case, every read sees the file as it is now, every write
 // reaches it at once. Writes keep every other line (comments, unknown sections, order) and
-// replace the file atomically, so a crash mid-write never leaves half a file behind.
+// replace the file atomically, so a crash mid-write never leaves half a file behind; only
+// in a folder that takes no new file is the file written in place.
 //
 // Rules for untidy files, chosen to stay close to what the Windows calls did:
 // - lines end at LF; a CR before it and blanks around names and values are ignored;

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "core/IniFile.h"
+#include "platform/FileStamp.h"
 #include "support/EventLoop.h"
 #include "support/PermissionBits.h"
 #include "support/Seed.h"
@@ -206,6 +207,52 @@ TEST(IniFileReadErrorTest, FileThatFailsToReadIsNeverWritten) {
     // would fail all the same).
     EXPECT_FALSE(ini.WriteString("s", "k", "v"));
 }
+
+// A folder that takes no new file, such as a program folder the user may not add to, cannot
+// hold the temporary file of an atomic replace: a writable file there is written in place.
+// Everywhere else it is replaced whole, a new file, so that a crash leaves no half of it.
+struct FolderCase {
+    const char* name;
+    bool folder_writable;
+    bool replaced;
+};
+
+class IniFolderTest : public IniFileTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(IniFolderTest, WritesTheFileInPlaceOnlyWhenTheFolderTakesNoNewFile) {
+    namespace fs = std::filesystem;
+    write("[a]\nx=1\n");
+    const auto before = StampOfFile(file());
+    ASSERT_TRUE(before);
+    // Root passes a folder's mode bits; held to them, this thread meets the refusal of the
+    // temporary file that a user gets, so the case runs as root too.
+    test::HeldToPermissionBits held;
+    if (!held.held()) {
+        GTEST_SKIP() << "running as root, unable to give up the capabilities that pass "
+                        "permission bits: a read-only folder takes new files like any other";
+    }
+    const fs::path folder = file().parent_path();
+    if (!GetParam().folder_writable) {
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    IniFile ini(file());
+    const bool written = ini.WriteString("a", "y", "2");
+    fs::permissions(folder, fs::perms::owner_all);
+
+    EXPECT_TRUE(written);
+    EXPECT_EQ(content(), "[a]\nx=1\ny=2\n");
+    EXPECT_EQ(ini.ReadString("a", "y", ""), "2");
+    const auto after = StampOfFile(file());
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->file_id != before->file_id, GetParam().replaced);
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, IniFolderTest,
+                         ::testing::Values(FolderCase{"writable_folder", true, true},
+                                           FolderCase{"read_only_folder", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Kills a process that rewrites the file in a loop at random moments: the file must
 // always be one complete version, never a torn one.
