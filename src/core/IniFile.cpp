@@ -181,6 +181,36 @@ std::string serialise(const IniDocument& doc) {
     return out;
 }
 
+// Sets `key` in `section` by the rules of IniFile::WriteString. Each line it sets or adds
+// is classified as reading the written file would classify it, so that keys set in turn
+// here give the file that writing them one by one gives.
+void setKey(IniDocument& doc, std::string_view section, std::string_view key,
+            std::string_view value) {
+    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+    std::string entry = std::string(key) + "=" + std::string(value);
+
+    if (auto header = findSection(doc, section)) {
+        if (auto line = findKey(doc, *header, key)) {
+            // Keep the key's spelling as the user wrote it.
+            doc.lines[*line] = classify(doc.lines[*line].name + "=" + std::string(value));
+        } else {
+            // After the section's last non-blank line, so blank separators stay below it.
+            std::size_t at = sectionEnd(doc, *header);
+            while (at > *header + 1 && TrimBlanks(doc.lines[at - 1].raw).empty()) {
+                --at;
+            }
+            doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), classify(entry));
+            if (at == doc.lines.size() - 1) {
+                doc.ends_with_newline = true;
+            }
+        }
+    } else {
+        doc.lines.push_back(classify("[" + std::string(section) + "]"));
+        doc.lines.push_back(classify(entry));
+        doc.ends_with_newline = true;
+    }
+}
+
 bool replaceFile(const std::filesystem::path& path, const std::string& content) {
     // QSaveFile writes a temporary file beside the target, syncs it and renames it
     // over the target, so readers see either the old file or the new one.
@@ -296,37 +326,25 @@ std::vector<std::string> IniFile::ReadKeyNames(std::string_view section) const {
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+    const IniEntry entry{section, key, value};
+    return WriteStrings({&entry, 1});
+}
+
+bool IniFile::WriteStrings(std::span<const IniEntry> entries) {
+    if (entries.empty()) {
+        // Nothing to set: the file stays as no write at all would leave it.
+        return true;
+    }
     LoadedFile loaded = load(path_);
     if (loaded.state == FileState::Unreadable) {
-        // With nothing read, the new file would hold this key alone in place of every
+        // With nothing read, the new file would hold these keys alone in place of every
         // setting the file has: it stays as it is, and the caller tells the user.
         return false;
     }
-    IniDocument& doc = loaded.document;
-    std::string entry = std::string(key) + "=" + std::string(value);
-
-    if (auto header = findSection(doc, section)) {
-        if (auto line = findKey(doc, *header, key)) {
-            // Keep the key's spelling as the user wrote it.
-            doc.lines[*line] = classify(doc.lines[*line].name + "=" + std::string(value));
-        } else {
-            // After the section's last non-blank line, so blank separators stay below it.
-            std::size_t at = sectionEnd(doc, *header);
-            while (at > *header + 1 && TrimBlanks(doc.lines[at - 1].raw).empty()) {
-                --at;
-            }
-            doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), classify(entry));
-            if (at == doc.lines.size() - 1) {
-                doc.ends_with_newline = true;
-            }
-        }
-    } else {
-        doc.lines.push_back(classify("[" + std::string(section) + "]"));
-        doc.lines.push_back(classify(entry));
-        doc.ends_with_newline = true;
+    for (const IniEntry& entry : entries) {
+        setKey(loaded.document, entry.section, entry.key, entry.value);
     }
-    if (!replaceFile(path_, serialise(doc))) {
+    if (!replaceFile(path_, serialise(loaded.document))) {
         return false;
     }
     cache_->stamp.reset();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,13 @@ namespace tavoro {
 // last written before `read_start` by more than its clock's tick, so that any later write
 // will show in its stamp. A whole-second stamp may come from a coarse file system.
 bool StampSettledBefore(std::int64_t modified_ns, std::chrono::system_clock::time_point read_start);
+
+// One key for IniFile::WriteStrings to set.
+struct IniEntry {
+    std::string_view section;
+    std::string_view key;
+    std::string_view value;
+};
 
 class IniFile {
 public:
@@ -54,6 +62,11 @@ public:
     // Returns false when the file could not be written, and always for a file that cannot
     // be read; the old file is then intact.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Sets every entry in turn, each by the rules of WriteString and to the same result as
+    // those writes one after the other, and writes the file once: a reader, or the file
+    // left by a crash, has either all of them or none. Returns false as WriteString does.
+    bool WriteStrings(std::span<const IniEntry> entries);
 
 private:
     struct Cache;

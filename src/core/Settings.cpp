@@ -52,16 +52,18 @@ LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tabl
 }
 
 bool SaveSettings(IniFile& ini, const Settings& settings) {
-    // Every write is attempted even after one fails, so that one bad write loses no more.
-    bool ok = true;
-    ok &= ini.WriteString("ATIS", "audio", settings.atis_audio ? "true" : "false");
-    ok &= ini.WriteString("TS", "DIR", settings.ts_dir);
-    ok &= ini.WriteString("TS", "adresse", settings.ts_address);
-    ok &= ini.WriteString("TS", "password", settings.ts_password);
-    ok &= ini.WriteString("TS", "nickname", settings.ts_nickname);
-    ok &= ini.WriteString("connect", "serveur", settings.server_name);
-    ok &= ini.WriteString("connect", "adresse", settings.server_address);
-    return ok;
+    // One rewrite for the seven keys: a close step cut short leaves them all as they were or
+    // all as they are now, never some of each.
+    const IniEntry entries[] = {
+        {"ATIS", "audio", settings.atis_audio ? "true" : "false"},
+        {"TS", "DIR", settings.ts_dir},
+        {"TS", "adresse", settings.ts_address},
+        {"TS", "password", settings.ts_password},
+        {"TS", "nickname", settings.ts_nickname},
+        {"connect", "serveur", settings.server_name},
+        {"connect", "adresse", settings.server_address},
+    };
+    return ini.WriteStrings(entries);
 }
 
 bool SaveSimulatorFolder(IniFile& ini, const std::string& folder) {

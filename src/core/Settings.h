@@ -63,9 +63,10 @@ struct LoadResult {
 // Reads every setting and the code tables in the fixed start-up order.
 LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tables);
 
-// Writes back, in this order, [ATIS] audio, the four [TS] keys, [connect] serveur and
-// adresse. The port, the password, the report interval and the tables are never written.
-// Returns false when a write failed.
+// Writes back, in this order and in one rewrite of the file, [ATIS] audio, the four [TS]
+// keys, [connect] serveur and adresse. The port, the password, the report interval and the
+// tables are never written. Returns false when the file could not be written; it then
+// holds none of them.
 bool SaveSettings(IniFile& ini, const Settings& settings);
 
 // [FSX] DIR, written as soon as the user picks the simulator executable.

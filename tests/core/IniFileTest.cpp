@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <ostream>
 #include <random>
+#include <vector>
 
 #include "core/IniFile.h"
 #include "platform/FileStamp.h"
@@ -146,6 +149,87 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"empty_value", "[a]\nx=1\n", "a", "x", "", "[a]\nx=\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct BatchEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+struct BatchCase {
+    const char* name;
+    std::optional<std::string> before;  // nothing: no file
+    std::vector<BatchEntry> entries;
+};
+
+void PrintTo(const BatchCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class IniBatchTest : public IniFileTest, public ::testing::WithParamInterface<BatchCase> {};
+
+// Several keys written at once give the file that writing them one after the other gives.
+TEST_P(IniBatchTest, EqualsTheSingleWritesInOrder) {
+    const std::filesystem::path one_by_one = config_.FilePath("one-by-one.ini").toStdString();
+    if (GetParam().before) {
+        write(*GetParam().before);
+        std::ofstream(one_by_one, std::ios::binary) << *GetParam().before;
+    }
+    IniFile single(one_by_one);
+    std::vector<IniEntry> entries;
+    for (const BatchEntry& entry : GetParam().entries) {
+        ASSERT_TRUE(single.WriteString(entry.section, entry.key, entry.value));
+        entries.push_back({entry.section, entry.key, entry.value});
+    }
+    IniFile batch(file());
+    ASSERT_TRUE(batch.WriteStrings(entries));
+
+    EXPECT_EQ(std::filesystem::exists(file()), std::filesystem::exists(one_by_one));
+    std::ifstream in(one_by_one, std::ios::binary);
+    EXPECT_EQ(content(),
+              std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, IniBatchTest,
+    ::testing::Values(
+        BatchCase{"no_file_no_entries", std::nullopt, {}},
+        BatchCase{"new_file_the_close_step",
+                  std::nullopt,
+                  {{"ATIS", "audio", "false"},
+                   {"TS", "DIR", "error"},
+                   {"TS", "adresse", "error"},
+                   {"TS", "password", "error"},
+                   {"TS", "nickname", "error"},
+                   {"connect", "serveur", "Tavoro"},
+                   {"connect", "adresse", "127.0.0.1"}}},
+        BatchCase{"keys_keep_spelling_new_keys_above_blank_lines",
+                  "; mine\n[ts]\nDir=/old/\n\n[Connect]\nSERVEUR=x\nport=6809\n\n\n; end\n",
+                  {{"TS", "DIR", "/new/"},
+                   {"TS", "nickname", "Pilot"},
+                   {"connect", "serveur", "Tavoro"},
+                   {"connect", "adresse", "atc.example"}}},
+        BatchCase{"section_made_by_one_entry_takes_the_next",
+                  "[a]\nx=1\n",
+                  {{"s", "k1", "1"}, {"t", "k", "2"}, {"S", "k2", "3"}, {"a", "y", "4"}}},
+        BatchCase{"same_key_twice_last_value_stays",
+                  "[a]\nx=0\n",
+                  {{"a", "x", "1"}, {"A", "X", "2"}, {"b", "y", "1"}, {"b", "Y", "2"}}},
+        BatchCase{"duplicates_in_the_file_first_wins",
+                  "[a]\nx=1\nx=2\n[a]\nx=3\ny=4\n",
+                  {{"a", "x", "9"}, {"a", "y", "8"}}},
+        BatchCase{"values_cut_at_their_first_line_break",
+                  "[a]\nx=1\n",
+                  {{"a", "x", "evil\r\n[connect]\nadresse=attacker"},
+                   {"connect", "adresse", std::string("nul\0after", 9)},
+                   {"a", "y", "two\nlines"}}},
+        BatchCase{"crlf_without_final_newline",
+                  "[a]\r\nx=1",
+                  {{"a", "x", "2"}, {"b", "z", "3"}, {"a", "y", "4"}}},
+        BatchCase{"binary_and_comment_lines_kept",
+                  std::string("\x01\x02\xff\n[a]\n;x=0\nnot a key\nx=1\n", 27),
+                  {{"a", "x", "2"}, {"a", "w", ""}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(IniFileTest, WrittenValueReadsBack) {
     IniFile ini(file());
     ASSERT_TRUE(ini.WriteString("FSX", "DIR", "/home/pilot/FSX/"));
@@ -216,6 +300,10 @@ struct FolderCase {
     bool folder_writable;
     bool replaced;
 };
+
+void PrintTo(const FolderCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class IniFolderTest : public IniFileTest, public ::testing::WithParamInterface<FolderCase> {};
 
