@@ -107,6 +107,13 @@ void App::FormCreate() {
     // The link flags start false in the server link itself; the lists that live for the
     // whole run are owned by the subsystems that fill them.
     LoadResult loaded = LoadSettings(ini_, settings_, code_tables_);
+    if (loaded.unreadable) {
+        // Said once, first: it explains the messages the defaults bring next, and the
+        // close step's failed save then says "Impossible d'écrire" for the same file.
+        dialogs_.ShowMessage(
+            nullptr, Dialogs::MessageKind::Warning, TForm1::kCaption,
+            QStringLiteral("Impossible de lire %1").arg(QString::fromStdString(ini_.path())));
+    }
     if (loaded.conversion_error) {
         // Creation ends here: no code tables, no simulator link; the window still opens
         // and the user can open the link from its panel.

@@ -83,27 +83,48 @@ IniDocument parse(const std::string& content) {
     return doc;
 }
 
-// A file that cannot be read (absent, a folder, no permission) reads as absent.
-std::optional<std::string> readFile(const std::filesystem::path& path) {
+// What a read found at the configuration's path.
+enum class FileState {
+    Absent,      // nothing there, or no regular file (a folder): there is nothing to keep
+    Read,        // the whole file, read
+    Unreadable,  // a file is there, or may be, but its bytes could not be read
+};
+
+struct LoadedFile {
+    FileState state = FileState::Absent;
+    IniDocument document;
+};
+
+// A path whose folders may not be searched may hide a file, so it counts as unreadable.
+LoadedFile load(const std::filesystem::path& path) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return std::nullopt;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return {};
+    }
+    if (error) {
+        return {FileState::Unreadable, {}};
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return {};
     }
     // Opened by its path as the system spells it (wide on Windows), so any folder name works.
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return std::nullopt;
+        return {FileState::Unreadable, {}};
     }
-    std::string content{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    // Read in blocks through read(), which turns a failing read into bad() where the
+    // stream buffer itself would throw.
+    std::string content;
+    std::string block(std::size_t{1} << 16, '\0');
+    while (file.read(block.data(), static_cast<std::streamsize>(block.size())) ||
+           file.gcount() > 0) {
+        content.append(block.data(), static_cast<std::size_t>(file.gcount()));
+    }
     if (file.bad()) {
-        return std::nullopt;
+        return {FileState::Unreadable, {}};
     }
-    return content;
-}
-
-IniDocument load(const std::filesystem::path& path) {
-    auto content = readFile(path);
-    return content ? parse(*content) : IniDocument{};
+    return {FileState::Read, parse(content)};
 }
 
 // Index of the first header of `section`, if any.
@@ -160,10 +181,44 @@ std::string serialise(const IniDocument& doc) {
     return out;
 }
 
+// Sets `key` in `section` by the rules of IniFile::WriteString. Each line it sets or adds
+// is classified as reading the written file would classify it, so that keys set in turn
+// here give the file that writing them one by one gives.
+void setKey(IniDocument& doc, std::string_view section, std::string_view key,
+            std::string_view value) {
+    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+    std::string entry = std::string(key) + "=" + std::string(value);
+
+    if (auto header = findSection(doc, section)) {
+        if (auto line = findKey(doc, *header, key)) {
+            // Keep the key's spelling as the user wrote it.
+            doc.lines[*line] = classify(doc.lines[*line].name + "=" + std::string(value));
+        } else {
+            // After the section's last non-blank line, so blank separators stay below it.
+            std::size_t at = sectionEnd(doc, *header);
+            while (at > *header + 1 && TrimBlanks(doc.lines[at - 1].raw).empty()) {
+                --at;
+            }
+            doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), classify(entry));
+            if (at == doc.lines.size() - 1) {
+                doc.ends_with_newline = true;
+            }
+        }
+    } else {
+        doc.lines.push_back(classify("[" + std::string(section) + "]"));
+        doc.lines.push_back(classify(entry));
+        doc.ends_with_newline = true;
+    }
+}
+
 bool replaceFile(const std::filesystem::path& path, const std::string& content) {
     // QSaveFile writes a temporary file beside the target, syncs it and renames it
     // over the target, so readers see either the old file or the new one.
     QSaveFile file(QString::fromStdString(path.string()));
+    // A folder the user may not add files to (a program folder) cannot take the temporary
+    // file; the file itself may still be writable, and is then written in place. A crash
+    // there can tear it, but the settings are saved, where otherwise they never could be.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
@@ -182,7 +237,7 @@ bool replaceFile(const std::filesystem::path& path, const std::string& content) 
 // there the time may lie up to two seconds away from the write. A longer wait would make
 // every look-up read the file again for that long after each write, which a burst of
 // station lines cannot afford. The client's own writes replace the file, so they change
-// its identity whatever the clock.
+// its identity whatever the clock; one written in place drops what was parsed.
 constexpr std::chrono::milliseconds kSettledAge{100};
 constexpr std::chrono::milliseconds kCoarseStampSpan{2000};
 
@@ -202,6 +257,7 @@ bool StampSettledBefore(std::int64_t modified_ns,
 struct IniFile::Cache {
     std::optional<FileStamp> stamp;  // set while `document` may be reused
     IniDocument document;
+    bool unreadable = false;
 };
 
 IniFile::IniFile(std::filesystem::path path)
@@ -215,12 +271,20 @@ const IniFile::Cache& IniFile::current() const {
         return *cache_;
     }
     auto read_start = std::chrono::system_clock::now();
-    cache_->document = load(path_);
+    LoadedFile loaded = load(path_);
+    cache_->document = std::move(loaded.document);
+    cache_->unreadable = loaded.state == FileState::Unreadable;
     cache_->stamp.reset();
-    if (stamp && StampSettledBefore(stamp->modified_ns, read_start)) {
+    // A file that failed to read is tried again at the next read: a read error may pass
+    // without any change to the file's stamp.
+    if (stamp && !cache_->unreadable && StampSettledBefore(stamp->modified_ns, read_start)) {
         cache_->stamp = stamp;
     }
     return *cache_;
+}
+
+bool IniFile::Unreadable() const {
+    return current().unreadable;
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -262,31 +326,29 @@ std::vector<std::string> IniFile::ReadKeyNames(std::string_view section) const {
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
-    IniDocument doc = load(path_);
-    std::string entry = std::string(key) + "=" + std::string(value);
+    const IniEntry entry{section, key, value};
+    return WriteStrings({&entry, 1});
+}
 
-    if (auto header = findSection(doc, section)) {
-        if (auto line = findKey(doc, *header, key)) {
-            // Keep the key's spelling as the user wrote it.
-            doc.lines[*line] = classify(doc.lines[*line].name + "=" + std::string(value));
-        } else {
-            // After the section's last non-blank line, so blank separators stay below it.
-            std::size_t at = sectionEnd(doc, *header);
-            while (at > *header + 1 && TrimBlanks(doc.lines[at - 1].raw).empty()) {
-                --at;
-            }
-            doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), classify(entry));
-            if (at == doc.lines.size() - 1) {
-                doc.ends_with_newline = true;
-            }
-        }
-    } else {
-        doc.lines.push_back(classify("[" + std::string(section) + "]"));
-        doc.lines.push_back(classify(entry));
-        doc.ends_with_newline = true;
+bool IniFile::WriteStrings(std::span<const IniEntry> entries) {
+    if (entries.empty()) {
+        // Nothing to set: the file stays as no write at all would leave it.
+        return true;
     }
-    return replaceFile(path_, serialise(doc));
+    LoadedFile loaded = load(path_);
+    if (loaded.state == FileState::Unreadable) {
+        // With nothing read, the new file would hold these keys alone in place of every
+        // setting the file has: it stays as it is, and the caller tells the user.
+        return false;
+    }
+    for (const IniEntry& entry : entries) {
+        setKey(loaded.document, entry.section, entry.key, entry.value);
+    }
+    if (!replaceFile(path_, serialise(loaded.document))) {
+        return false;
+    }
+    cache_->stamp.reset();
+    return true;
 }
 
 }  // namespace tavoro

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +14,8 @@ namespace tavoro {
 // A Windows-style INI file read and written by profile-string rules: section and key
 // names match ignoring letter case, every read sees the file as it is now, every write
 // reaches it at once. Writes keep every other line (comments, unknown sections, order) and
-// replace the file atomically, so a crash mid-write never leaves half a file behind.
+// replace the file atomically, so a crash mid-write never leaves half a file behind; only
+// in a folder that takes no new file is the file written in place.
 //
 // Rules for untidy files, chosen to stay close to what the Windows calls did:
 // - lines end at LF; a CR before it and blanks around names and values are ignored;
@@ -26,6 +28,13 @@ namespace tavoro {
 // last written before `read_start` by more than its clock's tick, so that any later write
 // will show in its stamp. A whole-second stamp may come from a coarse file system.
 bool StampSettledBefore(std::int64_t modified_ns, std::chrono::system_clock::time_point read_start);
+
+// One key for IniFile::WriteStrings to set.
+struct IniEntry {
+    std::string_view section;
+    std::string_view key;
+    std::string_view value;
+};
 
 class IniFile {
 public:
@@ -44,10 +53,20 @@ public:
     // The key names of `section` in file order, each name once.
     std::vector<std::string> ReadKeyNames(std::string_view section) const;
 
+    // True when a file is at the path but cannot be read (no permission, a read error).
+    // It reads as absent, so every value has its default, and no write replaces it.
+    bool Unreadable() const;
+
     // Sets `key` in `section`, creating both when needed. A value is one line: it is
     // cut at its first line break or NUL so that it cannot add lines to the file.
-    // Returns false when the file could not be written; the old file is then intact.
+    // Returns false when the file could not be written, and always for a file that cannot
+    // be read; the old file is then intact.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Sets every entry in turn, each by the rules of WriteString and to the same result as
+    // those writes one after the other, and writes the file once: a reader, or the file
+    // left by a crash, has either all of them or none. Returns false as WriteString does.
+    bool WriteStrings(std::span<const IniEntry> entries);
 
 private:
     struct Cache;

@@ -15,6 +15,8 @@ std::optional<std::string> CodeTable::Lookup(std::string_view code) const {
 }
 
 LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tables) {
+    LoadResult result;
+    result.unreadable = ini.Unreadable();
     settings.sim_dir = ini.ReadString("FSX", "DIR", "ERROR");
     // Letter case counts: "True" is not true.
     settings.atis_audio = ini.ReadString("ATIS", "audio", "ERROR") == "true";
@@ -32,7 +34,8 @@ LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tabl
     try {
         settings.report_interval_ms = ParseWholeNumber(interval);
     } catch (const ConversionError& error) {
-        return LoadResult{error.what()};
+        result.conversion_error = error.what();
+        return result;
     }
 
     for (std::size_t t = 0; t < kCodeTableSections.size(); ++t) {
@@ -45,20 +48,22 @@ LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tabl
             table.keys.push_back(std::move(key));
         }
     }
-    return LoadResult{};
+    return result;
 }
 
 bool SaveSettings(IniFile& ini, const Settings& settings) {
-    // Every write is attempted even after one fails, so that one bad write loses no more.
-    bool ok = true;
-    ok &= ini.WriteString("ATIS", "audio", settings.atis_audio ? "true" : "false");
-    ok &= ini.WriteString("TS", "DIR", settings.ts_dir);
-    ok &= ini.WriteString("TS", "adresse", settings.ts_address);
-    ok &= ini.WriteString("TS", "password", settings.ts_password);
-    ok &= ini.WriteString("TS", "nickname", settings.ts_nickname);
-    ok &= ini.WriteString("connect", "serveur", settings.server_name);
-    ok &= ini.WriteString("connect", "adresse", settings.server_address);
-    return ok;
+    // One rewrite for the seven keys: a close step cut short leaves them all as they were or
+    // all as they are now, never some of each.
+    const IniEntry entries[] = {
+        {"ATIS", "audio", settings.atis_audio ? "true" : "false"},
+        {"TS", "DIR", settings.ts_dir},
+        {"TS", "adresse", settings.ts_address},
+        {"TS", "password", settings.ts_password},
+        {"TS", "nickname", settings.ts_nickname},
+        {"connect", "serveur", settings.server_name},
+        {"connect", "adresse", settings.server_address},
+    };
+    return ini.WriteStrings(entries);
 }
 
 bool SaveSimulatorFolder(IniFile& ini, const std::string& folder) {

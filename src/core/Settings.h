@@ -54,14 +54,19 @@ struct LoadResult {
     // Set when [envoi] avion is not a whole number: the message to show the user.
     // Loading stopped there, so the code tables are empty.
     std::optional<std::string> conversion_error;
+    // Set when the file is there but cannot be read. Start-up then runs on the defaults,
+    // as for a missing file, and every save fails and leaves the file alone; the user must
+    // be told, or the defaults would pass for what the file holds.
+    bool unreadable = false;
 };
 
 // Reads every setting and the code tables in the fixed start-up order.
 LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tables);
 
-// Writes back, in this order, [ATIS] audio, the four [TS] keys, [connect] serveur and
-// adresse. The port, the password, the report interval and the tables are never written.
-// Returns false when a write failed.
+// Writes back, in this order and in one rewrite of the file, [ATIS] audio, the four [TS]
+// keys, [connect] serveur and adresse. The port, the password, the report interval and the
+// tables are never written. Returns false when the file could not be written; it then
+// holds none of them.
 bool SaveSettings(IniFile& ini, const Settings& settings);
 
 // [FSX] DIR, written as soon as the user picks the simulator executable.

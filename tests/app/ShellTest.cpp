@@ -27,6 +27,7 @@
 #include "support/EventLoop.h"
 #include "support/FakeSimulator.h"
 #include "support/ManualTimers.h"
+#include "support/PermissionBits.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimHostProcess.h"
 #include "support/TempConfig.h"
@@ -451,6 +452,37 @@ TEST_F(ShellTest, UnwritableConfigurationIsReportedAtClose) {
     EXPECT_EQ(dialogs_.asked()[2], (Asked{Kind::Warning, &form, "Tavoro 3.81",
                                           "Impossible d'écrire " + file, "", true}));
     EXPECT_TRUE(QFileInfo(path("corvanta.ini")).isDir());
+}
+
+// A configuration that is there but cannot be read: start-up says so once, before the
+// messages its defaults bring, and the close step keeps the file as it was and says so.
+TEST_F(ShellTest, UnreadableConfigurationIsReportedAtStartAndKeptAtClose) {
+    const std::string before = quietIni(6809, "[facility]\n1=FSS\n");
+    writeIni(before);
+    test::HeldToPermissionBits held;
+    if (!held.held()) {
+        GTEST_SKIP() << "running as root, unable to give up the capabilities that pass "
+                        "permission bits: a write-only file reads like any other";
+    }
+    const QString file = config_.FilePath("corvanta.ini");
+    QFile::setPermissions(file, QFile::WriteOwner);
+    dialogs_.QueueOk(Kind::Warning);       // the file cannot be read
+    dialogs_.QueueOk(Kind::Critical);      // so the interval has no value
+    dialogs_.QueueCancel(Kind::OpenFile);  // nor the simulator folder
+    auto app = startApp();
+    ASSERT_EQ(dialogs_.asked().size(), 3u);
+    EXPECT_EQ(dialogs_.asked()[0], (Asked{Kind::Warning, nullptr, "Tavoro 3.81",
+                                          "Impossible de lire " + file, "", true}));
+    EXPECT_EQ(dialogs_.asked()[1].kind, Kind::Critical);
+
+    dialogs_.QueueOk(Kind::Warning);
+    TForm1& form = mainWindow();
+    form.close();
+    ASSERT_EQ(dialogs_.asked().size(), 4u);
+    EXPECT_EQ(dialogs_.asked()[3], (Asked{Kind::Warning, &form, "Tavoro 3.81",
+                                          "Impossible d'écrire " + file, "", true}));
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(ini(), before);
 }
 
 // The report comes between the save and the rest of the close step.

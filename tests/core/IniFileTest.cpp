@@ -5,10 +5,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <ostream>
 #include <random>
+#include <vector>
 
 #include "core/IniFile.h"
+#include "platform/FileStamp.h"
 #include "support/EventLoop.h"
+#include "support/PermissionBits.h"
 #include "support/Seed.h"
 #include "support/TempConfig.h"
 
@@ -77,6 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(IniFileTest, MissingFileReadsDefaultsAndListsNoKeys) {
     IniFile ini(file());
+    // Nothing to keep: a first start writes the file without a word.
+    EXPECT_FALSE(ini.Unreadable());
     EXPECT_EQ(ini.ReadString("FSX", "DIR", "ERROR"), "ERROR");
     EXPECT_TRUE(ini.ReadKeyNames("turbulence").empty());
 }
@@ -142,6 +149,87 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"empty_value", "[a]\nx=1\n", "a", "x", "", "[a]\nx=\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct BatchEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+struct BatchCase {
+    const char* name;
+    std::optional<std::string> before;  // nothing: no file
+    std::vector<BatchEntry> entries;
+};
+
+void PrintTo(const BatchCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class IniBatchTest : public IniFileTest, public ::testing::WithParamInterface<BatchCase> {};
+
+// Several keys written at once give the file that writing them one after the other gives.
+TEST_P(IniBatchTest, EqualsTheSingleWritesInOrder) {
+    const std::filesystem::path one_by_one = config_.FilePath("one-by-one.ini").toStdString();
+    if (GetParam().before) {
+        write(*GetParam().before);
+        std::ofstream(one_by_one, std::ios::binary) << *GetParam().before;
+    }
+    IniFile single(one_by_one);
+    std::vector<IniEntry> entries;
+    for (const BatchEntry& entry : GetParam().entries) {
+        ASSERT_TRUE(single.WriteString(entry.section, entry.key, entry.value));
+        entries.push_back({entry.section, entry.key, entry.value});
+    }
+    IniFile batch(file());
+    ASSERT_TRUE(batch.WriteStrings(entries));
+
+    EXPECT_EQ(std::filesystem::exists(file()), std::filesystem::exists(one_by_one));
+    std::ifstream in(one_by_one, std::ios::binary);
+    EXPECT_EQ(content(),
+              std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, IniBatchTest,
+    ::testing::Values(
+        BatchCase{"no_file_no_entries", std::nullopt, {}},
+        BatchCase{"new_file_the_close_step",
+                  std::nullopt,
+                  {{"ATIS", "audio", "false"},
+                   {"TS", "DIR", "error"},
+                   {"TS", "adresse", "error"},
+                   {"TS", "password", "error"},
+                   {"TS", "nickname", "error"},
+                   {"connect", "serveur", "Tavoro"},
+                   {"connect", "adresse", "127.0.0.1"}}},
+        BatchCase{"keys_keep_spelling_new_keys_above_blank_lines",
+                  "; mine\n[ts]\nDir=/old/\n\n[Connect]\nSERVEUR=x\nport=6809\n\n\n; end\n",
+                  {{"TS", "DIR", "/new/"},
+                   {"TS", "nickname", "Pilot"},
+                   {"connect", "serveur", "Tavoro"},
+                   {"connect", "adresse", "atc.example"}}},
+        BatchCase{"section_made_by_one_entry_takes_the_next",
+                  "[a]\nx=1\n",
+                  {{"s", "k1", "1"}, {"t", "k", "2"}, {"S", "k2", "3"}, {"a", "y", "4"}}},
+        BatchCase{"same_key_twice_last_value_stays",
+                  "[a]\nx=0\n",
+                  {{"a", "x", "1"}, {"A", "X", "2"}, {"b", "y", "1"}, {"b", "Y", "2"}}},
+        BatchCase{"duplicates_in_the_file_first_wins",
+                  "[a]\nx=1\nx=2\n[a]\nx=3\ny=4\n",
+                  {{"a", "x", "9"}, {"a", "y", "8"}}},
+        BatchCase{"values_cut_at_their_first_line_break",
+                  "[a]\nx=1\n",
+                  {{"a", "x", "evil\r\n[connect]\nadresse=attacker"},
+                   {"connect", "adresse", std::string("nul\0after", 9)},
+                   {"a", "y", "two\nlines"}}},
+        BatchCase{"crlf_without_final_newline",
+                  "[a]\r\nx=1",
+                  {{"a", "x", "2"}, {"b", "z", "3"}, {"a", "y", "4"}}},
+        BatchCase{"binary_and_comment_lines_kept",
+                  std::string("\x01\x02\xff\n[a]\n;x=0\nnot a key\nx=1\n", 27),
+                  {{"a", "x", "2"}, {"a", "w", ""}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(IniFileTest, WrittenValueReadsBack) {
     IniFile ini(file());
     ASSERT_TRUE(ini.WriteString("FSX", "DIR", "/home/pilot/FSX/"));
@@ -160,6 +248,99 @@ TEST_F(IniFileTest, FailedWriteReportsFailureAndKeepsFile) {
     IniFile nowhere(config_.path().parent_path() / "no/such/dir/corvanta.ini");
     EXPECT_FALSE(nowhere.WriteString("s", "k", "v"));
 }
+
+// A file that is there but cannot be read is no absent file: a write would put a stub with
+// its one key in place of every setting it holds. It reads as absent, and no write touches it.
+TEST_F(IniFileTest, UnreadableFileIsNeverReplaced) {
+    const std::string before = "; mine\n[connect]\nport=6809\npassword=pw\n[facility]\n1=FSS\n";
+    write(before);
+    test::HeldToPermissionBits held;
+    if (!held.held()) {
+        GTEST_SKIP() << "running as root, unable to give up the capabilities that pass "
+                        "permission bits: a write-only file reads like any other";
+    }
+    std::filesystem::permissions(file(), std::filesystem::perms::owner_write);
+    IniFile ini(file());
+    EXPECT_TRUE(ini.Unreadable());
+    EXPECT_EQ(ini.ReadString("connect", "port", "error"), "error");
+    EXPECT_FALSE(ini.WriteString("ATIS", "audio", "true"));
+
+    std::filesystem::permissions(
+        file(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(content(), before);
+    // Readable again, it is read again.
+    EXPECT_FALSE(ini.Unreadable());
+    EXPECT_EQ(ini.ReadString("connect", "port", "error"), "6809");
+}
+
+// A read that fails after the file opened counts as no read either. The process's own
+// memory, read from address 0 (never mapped), opens as a regular file and fails its first
+// read: a real read error through the very calls that read the configuration. A folder in
+// the file's place would not do: it is no file and takes another path; nor would a
+// stand-in reader, which would only return what the test told it to.
+TEST(IniFileReadErrorTest, FileThatFailsToReadIsNeverWritten) {
+    const std::filesystem::path memory = "/proc/self/mem";
+    if (!std::filesystem::is_regular_file(memory)) {
+        GTEST_SKIP() << "no /proc/self/mem here, the only file at hand that fails its reads";
+    }
+    IniFile ini(memory);
+    EXPECT_TRUE(ini.Unreadable());
+    EXPECT_EQ(ini.ReadString("s", "k", "DEFAULT"), "DEFAULT");
+    EXPECT_TRUE(ini.ReadKeyNames("s").empty());
+    // Refused before anything is opened for writing (were it not, a write at address 0
+    // would fail all the same).
+    EXPECT_FALSE(ini.WriteString("s", "k", "v"));
+}
+
+// A folder that takes no new file, such as a program folder the user may not add to, cannot
+// hold the temporary file of an atomic replace: a writable file there is written in place.
+// Everywhere else it is replaced whole, a new file, so that a crash leaves no half of it.
+struct FolderCase {
+    const char* name;
+    bool folder_writable;
+    bool replaced;
+};
+
+void PrintTo(const FolderCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class IniFolderTest : public IniFileTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(IniFolderTest, WritesTheFileInPlaceOnlyWhenTheFolderTakesNoNewFile) {
+    namespace fs = std::filesystem;
+    write("[a]\nx=1\n");
+    const auto before = StampOfFile(file());
+    ASSERT_TRUE(before);
+    // Root passes a folder's mode bits; held to them, this thread meets the refusal of the
+    // temporary file that a user gets, so the case runs as root too.
+    test::HeldToPermissionBits held;
+    if (!held.held()) {
+        GTEST_SKIP() << "running as root, unable to give up the capabilities that pass "
+                        "permission bits: a read-only folder takes new files like any other";
+    }
+    const fs::path folder = file().parent_path();
+    if (!GetParam().folder_writable) {
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    IniFile ini(file());
+    const bool written = ini.WriteString("a", "y", "2");
+    fs::permissions(folder, fs::perms::owner_all);
+
+    EXPECT_TRUE(written);
+    EXPECT_EQ(content(), "[a]\nx=1\ny=2\n");
+    EXPECT_EQ(ini.ReadString("a", "y", ""), "2");
+    const auto after = StampOfFile(file());
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->file_id != before->file_id, GetParam().replaced);
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, IniFolderTest,
+                         ::testing::Values(FolderCase{"writable_folder", true, true},
+                                           FolderCase{"read_only_folder", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Kills a process that rewrites the file in a loop at random moments: the file must
 // always be one complete version, never a torn one.

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "core/Settings.h"
+#include "support/EventLoop.h"
+#include "support/Seed.h"
 #include "support/TempConfig.h"
 
 namespace tavoro {
@@ -152,6 +156,57 @@ TEST_F(SettingsTest, SaveKeepsPortPasswordIntervalAndOtherLines) {
               "password=pw\n[envoi]\navion=5000\n[facility]\n1=FSS\n"
               "[ATIS]\naudio=true\n"
               "[TS]\nDIR=error\nadresse=error\npassword=error\nnickname=error\n");
+}
+
+// Kills a process that runs the close step's save in a loop, at random moments: the file
+// must always hold the seven keys of one save, all old or all new, never some of each.
+TEST_F(SettingsTest, SaveKilledMidwayLeavesAllOldOrAllNewValues) {
+    // A long facility table makes a file of 2.5 MB, which takes a while to rewrite.
+    std::string before = "; facilities\n[facility]\n";
+    std::string last_facility;
+    for (int code = 0; before.size() < 2'500'000; ++code) {
+        last_facility = std::to_string(code);
+        before += last_facility + "=Facility " + last_facility + "\n";
+    }
+    write(before);
+
+    struct Key {
+        const char* section;
+        const char* key;
+        const char* stem;
+    };
+    const Key texts[] = {{"TS", "DIR", "ts-dir"},
+                         {"TS", "adresse", "ts-address"},
+                         {"TS", "password", "ts-password"},
+                         {"TS", "nickname", "ts-nickname"},
+                         {"connect", "serveur", "server-name"},
+                         {"connect", "adresse", "server-address"}};
+    std::mt19937 random(test::TestSeed());
+    std::uniform_int_distribution<int> delay_ms(5, 199);
+    for (int round = 0; round < 15 && !HasFailure(); ++round) {
+        QProcess saver;
+        saver.start(TAVORO_SETTINGS_SAVE_LOOP, {QString::fromStdString(file().string())});
+        ASSERT_TRUE(saver.waitForStarted(30000));
+        ASSERT_TRUE(test::WaitUntil(
+            [&] { return saver.canReadLine() || saver.state() != QProcess::Running; }));
+        ASSERT_EQ(saver.readLine().trimmed(), "ready");
+        test::RunEventsFor(std::chrono::milliseconds(delay_ms(random)));
+        saver.kill();
+        saver.waitForFinished(30000);
+
+        IniFile ini(file());
+        ASSERT_EQ(ini.ReadString("facility", last_facility, ""), "Facility " + last_facility)
+            << "round " << round << ": the file lost its end";
+        // The loop saves new values with audio on and old ones with it off.
+        const std::string audio = ini.ReadString("ATIS", "audio", "absent");
+        ASSERT_TRUE(audio == "true" || audio == "false") << "round " << round << ": " << audio;
+        const std::string suffix = audio == "true" ? "-new" : "-old";
+        for (const Key& text : texts) {
+            EXPECT_EQ(ini.ReadString(text.section, text.key, ""), text.stem + suffix)
+                << "round " << round << ": [" << text.section << "] " << text.key
+                << " is not of the save [ATIS] audio=" << audio << " belongs to";
+        }
+    }
 }
 
 TEST_F(SettingsTest, ImmediateFolderWrites) {
