@@ -25,7 +25,7 @@ ReverseLookup SystemReverseLookup() {
 ServerLink::ServerLink(const Settings& settings, const AircraftIdentity& identity,
                        const AircraftState& state, ReverseLookup reverse_lookup,
                        std::unique_ptr<ServerTransport> transport, TimerFactory& timers,
-                       QObject* parent)
+                       ReceiveQueue::Clock clock, QObject* parent)
     : QObject(parent),
       settings_(settings),
       identity_(identity),
@@ -33,7 +33,8 @@ ServerLink::ServerLink(const Settings& settings, const AircraftIdentity& identit
       reverse_lookup_(std::move(reverse_lookup)),
       transport_(std::move(transport)),
       timer4_(timers.Create("Timer4", 0)),
-      timer5_(timers.Create("Timer5", 100)) {
+      timer5_(timers.Create("Timer5", 100)),
+      receive_queue_(std::move(clock)) {
     timer4_->OnTick([this] { emit positionReportDue(); });
     timer5_->OnTick([this] { ProcessReceiveQueue(); });
 
@@ -118,7 +119,7 @@ void ServerLink::SetReportInterval(int interval_ms) {
 }
 
 void ServerLink::ProcessReceiveQueue() {
-    receive_queue_.ProcessOneBlock([this](const FieldList& fields) {
+    receive_queue_.Process(kReceiveBudget, [this](const FieldList& fields) {
         if (dispatch_) {
             dispatch_(fields);
         }
@@ -163,9 +164,16 @@ void ServerLink::ClientSocket1Disconnect() {
 }
 
 void ServerLink::ClientSocket1Read(const QByteArray& data) {
-    if (!data.isEmpty()) {
-        receive_queue_.Append(data.toStdString(), connection_number_);
+    const std::string_view bytes(data.constData(), static_cast<std::size_t>(data.size()));
+    if (receive_queue_.Append(bytes, connection_number_)) {
+        return;
     }
+    // The server sends faster than we can ever handle: holding on would only grow the
+    // process and leave every line later and later.
+    receive_queue_.Clear();
+    transport_->Abort();
+    emit statusMessage(kConnectionPanel,
+                       QStringLiteral("trop de données reçues, connexion fermée"));
 }
 
 void ServerLink::ClientSocket1Error(QAbstractSocket::SocketError error, const QString& text) {

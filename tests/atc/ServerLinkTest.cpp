@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -76,11 +77,13 @@ protected:
     std::unique_ptr<ServerLink> makeLink(ReverseLookup lookup = fixedLookup("atc.example")) {
         auto transport = std::make_unique<FakeServerTransport>();
         transport_ = transport.get();
-        auto link = std::make_unique<ServerLink>(settings_, identity_, state_, std::move(lookup),
-                                                 std::move(transport), timers_);
+        auto link =
+            std::make_unique<ServerLink>(settings_, identity_, state_, std::move(lookup),
+                                         std::move(transport), timers_, [this] { return now_; });
         dispatcher_ = std::make_unique<Dispatcher>(*link, settings_, identity_);
         link->SetDispatcher([this](const FieldList& fields) {
             dispatched_.push_back(fields);
+            now_ += line_cost_;
             dispatcher_->DispatchLine(fields);
         });
         return link;
@@ -110,6 +113,9 @@ protected:
     test::ManualTimers timers_;
     std::unique_ptr<Dispatcher> dispatcher_;
     std::vector<FieldList> dispatched_;
+    // The link's clock: it moves by `line_cost_` for every line handed on.
+    std::chrono::nanoseconds now_{0};
+    std::chrono::nanoseconds line_cost_{0};
 };
 
 TEST_F(ServerLinkTest, ConnectsLogsInAndLogsOff) {
@@ -503,6 +509,94 @@ TEST_F(ServerLinkTest, DataHandledAfterTheDisconnectLogsNobodyIn) {
     EXPECT_FALSE(link->logged_in());
     EXPECT_EQ(link->panelColour(), kRed);
     EXPECT_FALSE(link->Timer4().IsActive());
+}
+
+// A server sending a line per packet faster than ten a second: the next tick hands on
+// everything queued, so a command after the flood acts at once.
+TEST_F(ServerLinkTest, ATickCatchesUpWithAFastServer) {
+    auto link = makeLink();
+    LinkObserver seen(*link);
+    logIn(*link);
+    std::vector<std::string> failures;
+    DispatchTargets targets;
+    targets.failure = [&](const std::string& number) { failures.push_back(number); };
+    dispatcher_->SetTargets(targets);
+    dispatched_.clear();
+    const int ticks_before = seen.ticks_done;
+
+    for (int i = 0; i < 1300; ++i) {
+        transport_->Deliver("#TMABC12:SERVER:line " + std::to_string(i) + "\r\n");
+    }
+    transport_->Deliver("$ADMIN:FAILURE:3\r\n");
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    EXPECT_EQ(failures, std::vector<std::string>{"3"});
+    ASSERT_EQ(dispatched_.size(), 1301u);
+    EXPECT_EQ(dispatched_[1299], (FieldList{"#TMABC12", "SERVER", "line 1299"}));
+    EXPECT_TRUE(link->receiveQueue().empty());
+    EXPECT_EQ(seen.ticks_done, ticks_before + 1);
+}
+
+// Lines that take long stop the tick at the link's budget, and the list is drawn after
+// each tick; the rest follows at the next ticks, in order.
+TEST_F(ServerLinkTest, ATickStopsAtTheBudgetAndTheRestFollows) {
+    auto link = makeLink();
+    LinkObserver seen(*link);
+    logIn(*link);
+    dispatched_.clear();
+    line_cost_ = std::chrono::milliseconds(1);
+    const auto per_tick = static_cast<std::size_t>(ServerLink::kReceiveBudget / line_cost_);
+    const std::size_t total = 2 * per_tick + per_tick / 2;
+    std::string data;
+    for (std::size_t i = 0; i < total; ++i) {
+        data += "ZULU:" + std::to_string(i) + ":00\r\n";
+    }
+    transport_->Deliver(data);
+
+    const int ticks_before = seen.ticks_done;
+    for (std::size_t handled : {per_tick, 2 * per_tick, total}) {
+        ASSERT_TRUE(timers_.Fire("Timer5"));
+        EXPECT_EQ(dispatched_.size(), handled);
+    }
+    EXPECT_EQ(seen.ticks_done, ticks_before + 3);
+    EXPECT_TRUE(link->receiveQueue().empty());
+    for (std::size_t i = 0; i < dispatched_.size(); ++i) {
+        EXPECT_EQ(Field(dispatched_[i], 1), std::to_string(i));
+    }
+}
+
+// The server may get ReceiveQueue::kMaxQueuedBytes ahead of the client; a byte more
+// closes the connection, says why, and forgets what it had queued.
+TEST_F(ServerLinkTest, AConnectionPastTheQueueBoundIsClosed) {
+    auto link = makeLink();
+    LinkObserver seen(*link);
+    logIn(*link);
+    dispatched_.clear();
+
+    std::string read;
+    while (read.size() < (std::size_t{1} << 20)) {
+        read += "#AALFPG_TWR:SERVER\r\n";
+    }
+    std::size_t delivered = 0;
+    while (delivered < ReceiveQueue::kMaxQueuedBytes) {
+        const std::size_t size = std::min(read.size(), ReceiveQueue::kMaxQueuedBytes - delivered);
+        transport_->Deliver(std::string_view(read).substr(0, size));
+        delivered += size;
+    }
+    ASSERT_TRUE(link->socket_connected());
+    EXPECT_EQ(link->receiveQueue().queued_bytes(), ReceiveQueue::kMaxQueuedBytes);
+    EXPECT_EQ(transport_->count("abort"), 0);
+
+    transport_->Deliver("\r");
+    EXPECT_EQ(transport_->count("abort"), 1);
+    EXPECT_FALSE(link->socket_connected());
+    EXPECT_FALSE(link->logged_in());
+    EXPECT_EQ(link->panelColour(), kRed);
+    EXPECT_EQ(seen.lastStatus(ServerLink::kConnectionPanel),
+              "trop de données reçues, connexion fermée");
+    EXPECT_EQ(link->receiveQueue().queued_bytes(), 0u);
+    EXPECT_TRUE(seen.errors.empty());
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    EXPECT_TRUE(dispatched_.empty());
 }
 
 TEST_F(ServerLinkTest, EveryTickSaysItIsDoneEvenWithNothingQueued) {
