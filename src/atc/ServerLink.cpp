@@ -69,6 +69,9 @@ void ServerLink::ConnectToServer() {
     if (transport_->state() != QAbstractSocket::UnconnectedState) {
         transport_->Abort();
     }
+    // What an earlier connection left queued would act on this one: a refusal would
+    // close it, a welcome log it in before its own answer.
+    receive_queue_.Clear();
     connecting_ = true;
     transport_->ConnectToHost(ToDisplay(settings_.server_address), static_cast<quint16>(port));
     setPanel(kOrange);
@@ -86,6 +89,8 @@ void ServerLink::DisconnectFromServer() {
     }
     timer4_->Stop();
     timer5_->Stop();
+    // With the receive timer stopped nothing would ever take it.
+    receive_queue_.Clear();
 }
 
 void ServerLink::SendLine(std::string_view line) {
@@ -139,6 +144,8 @@ void ServerLink::ClientSocket1Connect() {
     connecting_ = false;
     socket_connected_ = true;
     ++connection_number_;
+    // Nothing queued before this connection opened is its own.
+    receive_queue_.Clear();
     setPanel(kLime, Bevel::Lowered);
 
     emit statusMessage(kConnectionPanel, QStringLiteral("connecté "));
@@ -156,6 +163,9 @@ void ServerLink::ClientSocket1Connect() {
                           state_.engine_count));
 }
 
+// What the connection had queued stays: lines sent just before the server closed are
+// handled logged out at the next tick, so a refusal followed by the close still shows its
+// reason. The next attempt forgets whatever is left.
 void ServerLink::ClientSocket1Disconnect() {
     socket_connected_ = false;
     logged_in_ = false;

@@ -85,6 +85,9 @@ protected:
             dispatched_.push_back(fields);
             now_ += line_cost_;
             dispatcher_->DispatchLine(fields);
+            if (after_line_) {
+                after_line_(fields);
+            }
         });
         return link;
     }
@@ -116,6 +119,8 @@ protected:
     // The link's clock: it moves by `line_cost_` for every line handed on.
     std::chrono::nanoseconds now_{0};
     std::chrono::nanoseconds line_cost_{0};
+    // Runs after the dispatcher on every line, as a handler that does more would.
+    std::function<void(const FieldList&)> after_line_;
 };
 
 TEST_F(ServerLinkTest, ConnectsLogsInAndLogsOff) {
@@ -597,6 +602,95 @@ TEST_F(ServerLinkTest, AConnectionPastTheQueueBoundIsClosed) {
     EXPECT_TRUE(seen.errors.empty());
     ASSERT_TRUE(timers_.Fire("Timer5"));
     EXPECT_TRUE(dispatched_.empty());
+}
+
+struct LeftoverCase {
+    const char* name;
+    const char* line;         // what the closed connection left queued
+    bool during_the_attempt;  // handed over once the next attempt had begun
+};
+
+// A connection closes with lines still queued, and the pilot connects again before the
+// receive timer reached them: they never act on the new connection.
+TEST_F(ServerLinkTest, LinesLeftByAClosedConnectionNeverReachTheNextOne) {
+    const LeftoverCase cases[] = {
+        {"a refusal would close it", "$ERserver:ABC12:Invalid password\r\n", false},
+        {"a welcome would log it in before its answer", kWelcome, false},
+        {"late bytes of the old socket", "$ERserver:ABC12:Invalid password\r\n", true},
+    };
+    for (const LeftoverCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        dispatched_.clear();
+        auto link = makeLink();
+        LinkObserver seen(*link);
+        link->ConnectToServer();
+        transport_->AcceptConnection();
+        if (!c.during_the_attempt) {
+            transport_->Deliver(c.line);
+        }
+        transport_->DropConnection();
+
+        link->ConnectToServer();
+        if (c.during_the_attempt) {
+            transport_->Deliver(c.line);
+        }
+        transport_->AcceptConnection();
+        ASSERT_TRUE(timers_.Fire("Timer5"));
+        EXPECT_TRUE(dispatched_.empty());
+        EXPECT_TRUE(link->socket_connected());
+        EXPECT_FALSE(link->logged_in());
+        EXPECT_EQ(link->panelColour(), kLime);
+        EXPECT_EQ(transport_->count("abort"), 0);
+
+        // The new connection's own answer logs it in.
+        transport_->Deliver(kWelcome);
+        ASSERT_TRUE(timers_.Fire("Timer5"));
+        EXPECT_TRUE(link->logged_in());
+        EXPECT_EQ(dispatched_.size(), 1u);
+    }
+}
+
+// Once the pilot disconnects the receive timer stops: what was queued is let go at once.
+TEST_F(ServerLinkTest, DisconnectingForgetsWhatWasQueued) {
+    auto link = makeLink();
+    logIn(*link);
+    transport_->Deliver("ZULU:12:30\r\nZULU:12");
+    link->DisconnectFromServer();
+    EXPECT_EQ(link->receiveQueue().queued_bytes(), 0u);
+}
+
+// A handler that lets the event loop run (a modal dialog) may see the pilot connect
+// again: what the old connection still had queued is not handed on after that.
+TEST_F(ServerLinkTest, ANewConnectionOpenedInsideAHandlerEndsTheOldOnesLines) {
+    auto link = makeLink();
+    link->ConnectToServer();
+    transport_->AcceptConnection();
+    after_line_ = [&](const FieldList& fields) {
+        if (Field(fields, 0) == "RECONNECT") {
+            link->ConnectToServer();
+            transport_->AcceptConnection();
+            transport_->Deliver("NEW\r\n");
+        }
+    };
+    transport_->Deliver("OLD:1\r\nRECONNECT\r\nOLD:2\r\n$ERserver:ABC12:old\r\n");
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    drain(*link);
+    EXPECT_EQ(dispatched_, (std::vector<FieldList>{{"OLD", "1"}, {"RECONNECT"}, {"NEW"}}));
+    EXPECT_TRUE(link->socket_connected());
+}
+
+// A server that refuses a login often closes at once: the refusal it sent before
+// closing is still handled at the next tick, so the pilot reads why.
+TEST_F(ServerLinkTest, ARefusalJustBeforeTheServerClosesIsStillShown) {
+    auto link = makeLink();
+    LinkObserver seen(*link);
+    link->ConnectToServer();
+    transport_->AcceptConnection();
+    transport_->Deliver("$ERserver:ABC12:Invalid password\r\n");
+    transport_->DropConnection();
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    EXPECT_EQ(seen.lastStatus(ServerLink::kRefusalPanel), "refusé: ABC12Invalid password");
+    EXPECT_FALSE(link->socket_connected());
 }
 
 TEST_F(ServerLinkTest, EveryTickSaysItIsDoneEvenWithNothingQueued) {
