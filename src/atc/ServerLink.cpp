@@ -25,7 +25,7 @@ ReverseLookup SystemReverseLookup() {
 ServerLink::ServerLink(const Settings& settings, const AircraftIdentity& identity,
                        const AircraftState& state, ReverseLookup reverse_lookup,
                        std::unique_ptr<ServerTransport> transport, TimerFactory& timers,
-                       QObject* parent)
+                       ReceiveQueue::Clock clock, QObject* parent)
     : QObject(parent),
       settings_(settings),
       identity_(identity),
@@ -33,7 +33,8 @@ ServerLink::ServerLink(const Settings& settings, const AircraftIdentity& identit
       reverse_lookup_(std::move(reverse_lookup)),
       transport_(std::move(transport)),
       timer4_(timers.Create("Timer4", 0)),
-      timer5_(timers.Create("Timer5", 100)) {
+      timer5_(timers.Create("Timer5", 100)),
+      receive_queue_(std::move(clock)) {
     timer4_->OnTick([this] { emit positionReportDue(); });
     timer5_->OnTick([this] { ProcessReceiveQueue(); });
 
@@ -68,6 +69,9 @@ void ServerLink::ConnectToServer() {
     if (transport_->state() != QAbstractSocket::UnconnectedState) {
         transport_->Abort();
     }
+    // What an earlier connection left queued would act on this one: a refusal would
+    // close it, a welcome log it in before its own answer.
+    receive_queue_.Clear();
     connecting_ = true;
     transport_->ConnectToHost(ToDisplay(settings_.server_address), static_cast<quint16>(port));
     setPanel(kOrange);
@@ -85,6 +89,8 @@ void ServerLink::DisconnectFromServer() {
     }
     timer4_->Stop();
     timer5_->Stop();
+    // With the receive timer stopped nothing would ever take it.
+    receive_queue_.Clear();
 }
 
 void ServerLink::SendLine(std::string_view line) {
@@ -118,7 +124,7 @@ void ServerLink::SetReportInterval(int interval_ms) {
 }
 
 void ServerLink::ProcessReceiveQueue() {
-    receive_queue_.ProcessOneBlock([this](const FieldList& fields) {
+    receive_queue_.Process(kReceiveBudget, [this](const FieldList& fields) {
         if (dispatch_) {
             dispatch_(fields);
         }
@@ -138,6 +144,8 @@ void ServerLink::ClientSocket1Connect() {
     connecting_ = false;
     socket_connected_ = true;
     ++connection_number_;
+    // Nothing queued before this connection opened is its own.
+    receive_queue_.Clear();
     setPanel(kLime, Bevel::Lowered);
 
     emit statusMessage(kConnectionPanel, QStringLiteral("connecté "));
@@ -155,6 +163,9 @@ void ServerLink::ClientSocket1Connect() {
                           state_.engine_count));
 }
 
+// What the connection had queued stays: lines sent just before the server closed are
+// handled logged out at the next tick, so a refusal followed by the close still shows its
+// reason. The next attempt forgets whatever is left.
 void ServerLink::ClientSocket1Disconnect() {
     socket_connected_ = false;
     logged_in_ = false;
@@ -163,9 +174,16 @@ void ServerLink::ClientSocket1Disconnect() {
 }
 
 void ServerLink::ClientSocket1Read(const QByteArray& data) {
-    if (!data.isEmpty()) {
-        receive_queue_.Append(data.toStdString(), connection_number_);
+    const std::string_view bytes(data.constData(), static_cast<std::size_t>(data.size()));
+    if (receive_queue_.Append(bytes, connection_number_)) {
+        return;
     }
+    // The server sends faster than we can ever handle: holding on would only grow the
+    // process and leave every line later and later.
+    receive_queue_.Clear();
+    transport_->Abort();
+    emit statusMessage(kConnectionPanel,
+                       QStringLiteral("trop de données reçues, connexion fermée"));
 }
 
 void ServerLink::ClientSocket1Error(QAbstractSocket::SocketError error, const QString& text) {

@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,12 +42,17 @@ public:
     // Status bar panels: 0 for refusals, 1 for the connection texts.
     static constexpr int kRefusalPanel = 0;
     static constexpr int kConnectionPanel = 1;
+    // How long one receive tick may hand lines on: half the 100 ms beat, so that input
+    // and painting keep the other half however fast the server sends.
+    static constexpr std::chrono::milliseconds kReceiveBudget{50};
 
     // `transport` carries the connection: TCP, unless a test plays the server itself.
+    // `clock` measures the receive tick's budget.
     ServerLink(const Settings& settings, const AircraftIdentity& identity,
                const AircraftState& state, ReverseLookup reverse_lookup = SystemReverseLookup(),
                std::unique_ptr<ServerTransport> transport = std::make_unique<TcpServerTransport>(),
-               TimerFactory& timers = EventLoopTimers(), QObject* parent = nullptr);
+               TimerFactory& timers = EventLoopTimers(),
+               ReceiveQueue::Clock clock = ReceiveQueue::SteadyClock(), QObject* parent = nullptr);
     ~ServerLink() override;
 
     // Opens the connection to [connect] adresse and port; the login follows on connect.
@@ -71,10 +77,10 @@ public:
     // or less means no report is ever sent (the timer is never started).
     void SetReportInterval(int interval_ms);
     Timer& Timer4() { return *timer4_; }
-    // Timer5 takes one received block apart every 100 ms.
+    // Timer5 hands the received lines on every 100 ms.
     Timer& Timer5() { return *timer5_; }
 
-    // One receive tick.
+    // One receive tick: the queued lines, oldest first, for kReceiveBudget at most.
     void ProcessReceiveQueue();
     const ReceiveQueue& receiveQueue() const { return receive_queue_; }
 
@@ -92,8 +98,8 @@ signals:
     void errorMessage(const QString& text);
     // Timer4 ticked: the position report is due.
     void positionReportDue();
-    // A receive tick has handled its block (or found none): what the lines changed can
-    // now be shown, once for the whole block.
+    // A receive tick has handled its lines (or found none): what they changed can now be
+    // shown, once for the whole tick.
     void receiveTickDone();
 
 private:

@@ -77,12 +77,25 @@ void StationTable::RemoveStation(std::size_t slot) {
     }
     setCallsign(slot, "");
     stations_[slot].latitude = kRemovedLatitude;
-    auto entry = std::find(station_order_.begin(), station_order_.end(), slot);
-    if (entry != station_order_.end()) {
-        station_order_.erase(entry);
+    if (times_listed_[slot] != 0) {
+        const std::size_t entry = first_listing_[slot];
+        station_order_[entry] = kUnlisted;
+        first_listing_[slot] = next_listing_[entry];
         --times_listed_[slot];
+        ++unlisted_entries_;
+        // Swept now and then even if nobody reads the order, so it does not grow.
+        if (unlisted_entries_ > station_order_.size() / 2) {
+            compactOrder();
+        }
     }
     listChanged();
+}
+
+const std::vector<std::size_t>& StationTable::station_order() const {
+    if (unlisted_entries_ != 0) {
+        compactOrder();
+    }
+    return station_order_;
 }
 
 int StationTable::StationDistanceNm(std::size_t slot) const {
@@ -97,6 +110,8 @@ std::size_t StationTable::takeSlot() {
     }
     stations_.emplace_back();
     times_listed_.push_back(0);
+    first_listing_.push_back(kUnlisted);
+    last_listing_.push_back(kUnlisted);
     std::size_t slot = stations_.size() - 1;
     slots_by_callsign_[std::string()].insert(slot);
     return slot;
@@ -130,9 +145,39 @@ void StationTable::setValues(std::size_t slot, const FieldList& fields) {
 }
 
 void StationTable::listSlot(std::size_t slot) {
+    const std::size_t entry = station_order_.size();
     station_order_.push_back(slot);
+    next_listing_.push_back(kUnlisted);
+    if (times_listed_[slot] == 0) {
+        first_listing_[slot] = entry;
+    } else {
+        next_listing_[last_listing_[slot]] = entry;
+    }
+    last_listing_[slot] = entry;
     ++times_listed_[slot];
     listChanged();
+}
+
+void StationTable::compactOrder() const {
+    std::fill(first_listing_.begin(), first_listing_.end(), kUnlisted);
+    std::size_t kept = 0;
+    for (const std::size_t slot : station_order_) {
+        if (slot == kUnlisted) {
+            continue;
+        }
+        station_order_[kept] = slot;
+        next_listing_[kept] = kUnlisted;
+        if (first_listing_[slot] == kUnlisted) {
+            first_listing_[slot] = kept;
+        } else {
+            next_listing_[last_listing_[slot]] = kept;
+        }
+        last_listing_[slot] = kept;
+        ++kept;
+    }
+    station_order_.resize(kept);
+    next_listing_.resize(kept);
+    unlisted_entries_ = 0;
 }
 
 void StationTable::changing(std::size_t slot) {

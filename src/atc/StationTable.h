@@ -81,8 +81,9 @@ public:
     int StationDistanceNm(std::size_t slot) const;
 
     const std::vector<AtcStation>& stations() const { return stations_; }
-    // Slot numbers in the order the stations were listed.
-    const std::vector<std::size_t>& station_order() const { return station_order_; }
+    // Slot numbers in the order the stations were listed. The first read after removals
+    // takes one pass through the order, however many they were.
+    const std::vector<std::size_t>& station_order() const;
 
 private:
     std::size_t takeSlot();
@@ -92,6 +93,7 @@ private:
     void changing(std::size_t slot);
     void listChanged();
     std::optional<std::size_t> highestSlotOf(const std::string& callsign) const;
+    void compactOrder() const;
 
     const IniFile& ini_;
     const AircraftState& aircraft_;
@@ -99,7 +101,19 @@ private:
 
     std::vector<AtcStation> stations_;
     // Kept as numbers: the decimal texts would only be parsed back at every use.
-    std::vector<std::size_t> station_order_;
+    //
+    // A server may remove thousands of stations in one tick: a removal only marks its
+    // entry kUnlisted, and the marks are swept out in one pass when the order is read
+    // (or when they outnumber the rest), so that each removal costs the same however
+    // long the list is.
+    static constexpr std::size_t kUnlisted = static_cast<std::size_t>(-1);
+    mutable std::vector<std::size_t> station_order_;
+    mutable std::size_t unlisted_entries_ = 0;
+    // By entry of station_order_: the next entry of the same slot, or kUnlisted. By slot:
+    // its first and last entries. A removal takes the slot's first entry.
+    mutable std::vector<std::size_t> next_listing_;
+    mutable std::vector<std::size_t> first_listing_;
+    mutable std::vector<std::size_t> last_listing_;
     // Slot numbers of each callsign, so a lookup is not a walk through the table; the
     // empty callsign holds the free slots.
     std::unordered_map<std::string, std::set<std::size_t>> slots_by_callsign_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "atc/ReceiveQueue.h"
@@ -22,10 +24,19 @@ struct Recorder {
     }
 };
 
+using namespace std::chrono_literals;
+
+// A budget no tick in these tests can spend: the framing does not depend on the clock.
+constexpr std::chrono::nanoseconds kUnlimited = 1h;
+
+void append(ReceiveQueue& queue, std::string_view data, std::uint64_t connection = 1) {
+    ASSERT_TRUE(queue.Append(data, connection));
+}
+
 std::vector<std::string> processAll(ReceiveQueue& queue, Recorder& recorder) {
     auto dispatch = recorder.dispatch();
     while (!queue.empty()) {
-        queue.ProcessOneBlock(dispatch);
+        queue.Process(kUnlimited, dispatch);
     }
     return recorder.lines;
 }
@@ -41,7 +52,7 @@ class ReceiveBlocksTest : public ::testing::TestWithParam<BlockCase> {};
 TEST_P(ReceiveBlocksTest, CutsLines) {
     ReceiveQueue queue;
     for (const std::string& block : GetParam().blocks) {
-        queue.Append(block, 1);
+        append(queue, block);
     }
     Recorder recorder;
     EXPECT_EQ(processAll(queue, recorder), GetParam().lines);
@@ -63,19 +74,147 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{"fields_of_a_line", {"a:b:\r\n:\r\n"}, {"a|b|", "|"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReceiveQueueTest, OneBlockPerTick) {
-    ReceiveQueue queue;
-    queue.Append("A\r\n", 1);
-    queue.Append("B\r\n", 1);
+// A clock that moves only when a handled line says how long it took.
+struct LineCosts {
+    std::chrono::nanoseconds now{0};
+    ReceiveQueue::Clock clock() {
+        return [this] { return now; };
+    }
+};
+
+// What a server sending faster than one line per tick left queued, in many reads: a
+// tick handles all of it, wherever the reads ended.
+TEST(ReceiveQueueTest, ATickHandlesEveryReadQueued) {
+    LineCosts costs;
+    ReceiveQueue queue(costs.clock());
+    std::vector<std::string> expected;
+    for (int i = 0; i < 1300; ++i) {
+        append(queue, "#TMserver:" + std::to_string(i) + "\r\n");
+        expected.push_back("#TMserver|" + std::to_string(i));
+    }
+    append(queue, "$ADMIN:FAI");
+    append(queue, "LURE:3\r\n");
+    expected.push_back("$ADMIN|FAILURE|3");
     Recorder recorder;
-    queue.ProcessOneBlock(recorder.dispatch());
-    EXPECT_EQ(recorder.lines, std::vector<std::string>{"A"});
-    EXPECT_EQ(queue.size(), 1u);
-    queue.ProcessOneBlock(recorder.dispatch());
-    EXPECT_EQ(recorder.lines, (std::vector<std::string>{"A", "B"}));
+    queue.Process(50ms, recorder.dispatch());
+    EXPECT_EQ(recorder.lines, expected);
     EXPECT_TRUE(queue.empty());
-    queue.ProcessOneBlock(recorder.dispatch());  // an empty queue is no error
-    EXPECT_EQ(recorder.lines.size(), 2u);
+    EXPECT_EQ(queue.queued_bytes(), 0u);
+    queue.Process(50ms, recorder.dispatch());  // an empty queue is no error
+    EXPECT_EQ(recorder.lines.size(), expected.size());
+}
+
+struct BudgetCase {
+    std::chrono::milliseconds line_cost;
+    std::chrono::milliseconds budget;
+    std::size_t lines_per_tick;
+};
+
+// A tick stops once its budget is spent, after at least one line; the lines left wait
+// for the next ticks and come in their order, a line cut across reads included.
+TEST(ReceiveQueueTest, ATickStopsAtItsBudgetAndTheRestFollowsInOrder) {
+    const BudgetCase cases[] = {
+        {1ms, 10ms, 10},  // the line that reaches the budget is the tick's last
+        {3ms, 10ms, 4},   // the line that passes it too
+        {50ms, 10ms, 1},  // a line longer than the budget still goes, alone
+    };
+    for (const BudgetCase& c : cases) {
+        SCOPED_TRACE("line cost " + std::to_string(c.line_cost.count()) + " ms");
+        LineCosts costs;
+        ReceiveQueue queue(costs.clock());
+        std::string block;
+        std::vector<std::string> expected;
+        for (int i = 0; i < 35; ++i) {
+            block += "L:" + std::to_string(i) + "\r\n";
+            expected.push_back("L|" + std::to_string(i));
+        }
+        // Two reads, the second beginning inside a line.
+        append(queue, block.substr(0, 100));
+        append(queue, block.substr(100));
+
+        Recorder recorder;
+        auto record = recorder.dispatch();
+        std::vector<std::size_t> per_tick;
+        for (int tick = 0; tick < 40 && !queue.empty(); ++tick) {
+            const std::size_t before = recorder.lines.size();
+            queue.Process(c.budget, [&](const FieldList& fields) {
+                record(fields);
+                costs.now += c.line_cost;
+            });
+            per_tick.push_back(recorder.lines.size() - before);
+        }
+        EXPECT_EQ(recorder.lines, expected);
+        std::vector<std::size_t> expected_per_tick;
+        for (std::size_t left = 35; left > 0; left -= expected_per_tick.back()) {
+            expected_per_tick.push_back(std::min(left, c.lines_per_tick));
+        }
+        EXPECT_EQ(per_tick, expected_per_tick);
+    }
+}
+
+// A tick handles no more than what has arrived: an unfinished line waits whole.
+TEST(ReceiveQueueTest, AnUnfinishedLineWaitsForItsEnd) {
+    ReceiveQueue queue;
+    append(queue, "A:1\r\nB:");
+    Recorder recorder;
+    queue.Process(kUnlimited, recorder.dispatch());
+    EXPECT_EQ(recorder.lines, std::vector<std::string>{"A|1"});
+    EXPECT_TRUE(queue.empty());
+    EXPECT_EQ(queue.queued_bytes(), 2u);
+    append(queue, "2\r\n");
+    queue.Process(kUnlimited, recorder.dispatch());
+    EXPECT_EQ(recorder.lines, (std::vector<std::string>{"A|1", "B|2"}));
+    EXPECT_EQ(queue.queued_bytes(), 0u);
+}
+
+// Past kMaxQueuedBytes a read is refused whole, and what was queued stays; handled
+// lines make room again.
+TEST(ReceiveQueueTest, DataPastTheBoundIsRefused) {
+    const std::string line = "#TMserver:" + std::string(1000, 'x') + "\r\n";
+    std::string reads;
+    while (reads.size() + line.size() <= ReceiveQueue::kMaxQueuedBytes) {
+        reads += line;
+    }
+    const std::size_t room = ReceiveQueue::kMaxQueuedBytes - reads.size();
+    ReceiveQueue queue;
+    append(queue, reads);
+    if (room > 0) {
+        append(queue, std::string(room, 'y'));
+    }
+    EXPECT_EQ(queue.queued_bytes(), ReceiveQueue::kMaxQueuedBytes);
+    EXPECT_FALSE(queue.Append("\r", 1));
+    EXPECT_EQ(queue.queued_bytes(), ReceiveQueue::kMaxQueuedBytes);
+
+    Recorder recorder;
+    queue.Process(kUnlimited, recorder.dispatch());
+    EXPECT_EQ(recorder.lines.size(), reads.size() / line.size());
+    EXPECT_EQ(queue.queued_bytes(), room);
+    EXPECT_TRUE(queue.Append("\r\n", 1));
+}
+
+// Clearing forgets the queued data and the unfinished line, even from inside a handler:
+// nothing queued before it is handed on after it.
+TEST(ReceiveQueueTest, ClearingForgetsEverythingQueued) {
+    ReceiveQueue queue;
+    append(queue, "A\r\nCLEAR\r\nB\r\nC:");
+    append(queue, "1\r\nD\r\n");
+    std::vector<std::string> order;
+    queue.Process(kUnlimited, [&](const FieldList& fields) {
+        order.push_back(fields[0]);
+        if (fields[0] == "CLEAR") {
+            queue.Clear();
+        }
+    });
+    EXPECT_EQ(order, (std::vector<std::string>{"A", "CLEAR"}));
+    EXPECT_TRUE(queue.empty());
+    EXPECT_EQ(queue.queued_bytes(), 0u);
+
+    append(queue, "X:");
+    queue.Process(kUnlimited, [](const FieldList&) {});
+    queue.Clear();
+    append(queue, "1\r\n");
+    Recorder recorder;
+    EXPECT_EQ(processAll(queue, recorder), std::vector<std::string>{"1"});
 }
 
 // However TCP cuts the stream into read events, every line arrives whole and once.
@@ -90,7 +229,7 @@ TEST(ReceiveQueueTest, StreamCutAtEveryBytePosition) {
             for (auto [from, to] : {std::pair{std::size_t{0}, cut}, std::pair{cut, second_cut},
                                     std::pair{second_cut, stream.size()}}) {
                 if (to > from) {
-                    queue.Append(stream.substr(from, to - from), 1);
+                    append(queue, stream.substr(from, to - from));
                 }
             }
             Recorder recorder;
@@ -102,31 +241,31 @@ TEST(ReceiveQueueTest, StreamCutAtEveryBytePosition) {
 
 TEST(ReceiveQueueTest, UnfinishedLineOfAnOldConnectionIsNotJoinedToANewOne) {
     ReceiveQueue queue;
-    queue.Append("A:1\r\nB:", 1);
-    queue.Append("#TMserver:X\r\n", 2);
+    append(queue, "A:1\r\nB:", 1);
+    append(queue, "#TMserver:X\r\n", 2);
     Recorder recorder;
     EXPECT_EQ(processAll(queue, recorder), (std::vector<std::string>{"A|1", "#TMserver|X"}));
 
     ReceiveQueue lone_return;
-    lone_return.Append("A\r", 1);
-    lone_return.Append("B\r\n", 2);  // a new connection: its first character is kept
+    append(lone_return, "A\r", 1);
+    append(lone_return, "B\r\n", 2);  // a new connection: its first character is kept
     Recorder second;
     EXPECT_EQ(processAll(lone_return, second), (std::vector<std::string>{"A", "B"}));
 }
 
 TEST(ReceiveQueueTest, OverlongUnfinishedLineIsDropped) {
     ReceiveQueue queue;
-    queue.Append("A\r\n" + std::string(ReceiveQueue::kMaxPartialLine + 1, 'x'), 1);
-    queue.Append("TAIL\r\n", 1);
+    append(queue, "A\r\n" + std::string(ReceiveQueue::kMaxPartialLine + 1, 'x'));
+    append(queue, "TAIL\r\n");
     Recorder recorder;
     EXPECT_EQ(processAll(queue, recorder), (std::vector<std::string>{"A", "TAIL"}));
 }
 
 TEST(ReceiveQueueTest, ExceptionEndsOnlyItsLine) {
     ReceiveQueue queue;
-    queue.Append("ZULU:xx:30\r\nZULU:12:30\r\nBOOM\r\nAFTER\r\n", 1);
+    append(queue, "ZULU:xx:30\r\nZULU:12:30\r\nBOOM\r\nAFTER\r\n");
     std::vector<std::string> effects;
-    queue.ProcessOneBlock([&](const FieldList& fields) {
+    queue.Process(kUnlimited, [&](const FieldList& fields) {
         effects.push_back("start " + fields[0]);
         if (fields[0] == "ZULU") {
             ParseWholeNumber(Field(fields, 1));
@@ -140,22 +279,21 @@ TEST(ReceiveQueueTest, ExceptionEndsOnlyItsLine) {
                                                  "start BOOM", "start AFTER", "end AFTER"}));
 }
 
-TEST(ReceiveQueueTest, TickInsideAHandlerWaitsForTheBlockInHand) {
+TEST(ReceiveQueueTest, TickInsideAHandlerWaitsForTheLinesInHand) {
     ReceiveQueue queue;
-    queue.Append("A\r\nB\r\n", 1);
-    queue.Append("C\r\n", 1);
+    append(queue, "A\r\nB\r\n");
+    append(queue, "C\r\n");
     std::vector<std::string> order;
     ReceiveQueue::Dispatch dispatch = [&](const FieldList& fields) {
         order.push_back(fields[0]);
         if (fields[0] == "A") {
-            // A modal dialog would let the receive timer tick here.
-            queue.ProcessOneBlock(dispatch);
+            // A modal dialog would let the receive timer tick here: it hands on nothing.
+            queue.Process(kUnlimited, dispatch);
+            order.push_back("after the inner tick");
         }
     };
-    queue.ProcessOneBlock(dispatch);
-    EXPECT_EQ(order, (std::vector<std::string>{"A", "B"}));
-    queue.ProcessOneBlock(dispatch);
-    EXPECT_EQ(order, (std::vector<std::string>{"A", "B", "C"}));
+    queue.Process(kUnlimited, dispatch);
+    EXPECT_EQ(order, (std::vector<std::string>{"A", "after the inner tick", "B", "C"}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -76,12 +77,17 @@ protected:
     std::unique_ptr<ServerLink> makeLink(ReverseLookup lookup = fixedLookup("atc.example")) {
         auto transport = std::make_unique<FakeServerTransport>();
         transport_ = transport.get();
-        auto link = std::make_unique<ServerLink>(settings_, identity_, state_, std::move(lookup),
-                                                 std::move(transport), timers_);
+        auto link =
+            std::make_unique<ServerLink>(settings_, identity_, state_, std::move(lookup),
+                                         std::move(transport), timers_, [this] { return now_; });
         dispatcher_ = std::make_unique<Dispatcher>(*link, settings_, identity_);
         link->SetDispatcher([this](const FieldList& fields) {
             dispatched_.push_back(fields);
+            now_ += line_cost_;
             dispatcher_->DispatchLine(fields);
+            if (after_line_) {
+                after_line_(fields);
+            }
         });
         return link;
     }
@@ -110,6 +116,11 @@ protected:
     test::ManualTimers timers_;
     std::unique_ptr<Dispatcher> dispatcher_;
     std::vector<FieldList> dispatched_;
+    // The link's clock: it moves by `line_cost_` for every line handed on.
+    std::chrono::nanoseconds now_{0};
+    std::chrono::nanoseconds line_cost_{0};
+    // Runs after the dispatcher on every line, as a handler that does more would.
+    std::function<void(const FieldList&)> after_line_;
 };
 
 TEST_F(ServerLinkTest, ConnectsLogsInAndLogsOff) {
@@ -503,6 +514,183 @@ TEST_F(ServerLinkTest, DataHandledAfterTheDisconnectLogsNobodyIn) {
     EXPECT_FALSE(link->logged_in());
     EXPECT_EQ(link->panelColour(), kRed);
     EXPECT_FALSE(link->Timer4().IsActive());
+}
+
+// A server sending a line per packet faster than ten a second: the next tick hands on
+// everything queued, so a command after the flood acts at once.
+TEST_F(ServerLinkTest, ATickCatchesUpWithAFastServer) {
+    auto link = makeLink();
+    LinkObserver seen(*link);
+    logIn(*link);
+    std::vector<std::string> failures;
+    DispatchTargets targets;
+    targets.failure = [&](const std::string& number) { failures.push_back(number); };
+    dispatcher_->SetTargets(targets);
+    dispatched_.clear();
+    const int ticks_before = seen.ticks_done;
+
+    for (int i = 0; i < 1300; ++i) {
+        transport_->Deliver("#TMABC12:SERVER:line " + std::to_string(i) + "\r\n");
+    }
+    transport_->Deliver("$ADMIN:FAILURE:3\r\n");
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    EXPECT_EQ(failures, std::vector<std::string>{"3"});
+    ASSERT_EQ(dispatched_.size(), 1301u);
+    EXPECT_EQ(dispatched_[1299], (FieldList{"#TMABC12", "SERVER", "line 1299"}));
+    EXPECT_TRUE(link->receiveQueue().empty());
+    EXPECT_EQ(seen.ticks_done, ticks_before + 1);
+}
+
+// Lines that take long stop the tick at the link's budget, and the list is drawn after
+// each tick; the rest follows at the next ticks, in order.
+TEST_F(ServerLinkTest, ATickStopsAtTheBudgetAndTheRestFollows) {
+    auto link = makeLink();
+    LinkObserver seen(*link);
+    logIn(*link);
+    dispatched_.clear();
+    line_cost_ = std::chrono::milliseconds(1);
+    const auto per_tick = static_cast<std::size_t>(ServerLink::kReceiveBudget / line_cost_);
+    const std::size_t total = 2 * per_tick + per_tick / 2;
+    std::string data;
+    for (std::size_t i = 0; i < total; ++i) {
+        data += "ZULU:" + std::to_string(i) + ":00\r\n";
+    }
+    transport_->Deliver(data);
+
+    const int ticks_before = seen.ticks_done;
+    for (std::size_t handled : {per_tick, 2 * per_tick, total}) {
+        ASSERT_TRUE(timers_.Fire("Timer5"));
+        EXPECT_EQ(dispatched_.size(), handled);
+    }
+    EXPECT_EQ(seen.ticks_done, ticks_before + 3);
+    EXPECT_TRUE(link->receiveQueue().empty());
+    for (std::size_t i = 0; i < dispatched_.size(); ++i) {
+        EXPECT_EQ(Field(dispatched_[i], 1), std::to_string(i));
+    }
+}
+
+// The server may get ReceiveQueue::kMaxQueuedBytes ahead of the client; a byte more
+// closes the connection, says why, and forgets what it had queued.
+TEST_F(ServerLinkTest, AConnectionPastTheQueueBoundIsClosed) {
+    auto link = makeLink();
+    LinkObserver seen(*link);
+    logIn(*link);
+    dispatched_.clear();
+
+    std::string read;
+    while (read.size() < (std::size_t{1} << 20)) {
+        read += "#AALFPG_TWR:SERVER\r\n";
+    }
+    std::size_t delivered = 0;
+    while (delivered < ReceiveQueue::kMaxQueuedBytes) {
+        const std::size_t size = std::min(read.size(), ReceiveQueue::kMaxQueuedBytes - delivered);
+        transport_->Deliver(std::string_view(read).substr(0, size));
+        delivered += size;
+    }
+    ASSERT_TRUE(link->socket_connected());
+    EXPECT_EQ(link->receiveQueue().queued_bytes(), ReceiveQueue::kMaxQueuedBytes);
+    EXPECT_EQ(transport_->count("abort"), 0);
+
+    transport_->Deliver("\r");
+    EXPECT_EQ(transport_->count("abort"), 1);
+    EXPECT_FALSE(link->socket_connected());
+    EXPECT_FALSE(link->logged_in());
+    EXPECT_EQ(link->panelColour(), kRed);
+    EXPECT_EQ(seen.lastStatus(ServerLink::kConnectionPanel),
+              "trop de données reçues, connexion fermée");
+    EXPECT_EQ(link->receiveQueue().queued_bytes(), 0u);
+    EXPECT_TRUE(seen.errors.empty());
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    EXPECT_TRUE(dispatched_.empty());
+}
+
+struct LeftoverCase {
+    const char* name;
+    const char* line;         // what the closed connection left queued
+    bool during_the_attempt;  // handed over once the next attempt had begun
+};
+
+// A connection closes with lines still queued, and the pilot connects again before the
+// receive timer reached them: they never act on the new connection.
+TEST_F(ServerLinkTest, LinesLeftByAClosedConnectionNeverReachTheNextOne) {
+    const LeftoverCase cases[] = {
+        {"a refusal would close it", "$ERserver:ABC12:Invalid password\r\n", false},
+        {"a welcome would log it in before its answer", kWelcome, false},
+        {"late bytes of the old socket", "$ERserver:ABC12:Invalid password\r\n", true},
+    };
+    for (const LeftoverCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        dispatched_.clear();
+        auto link = makeLink();
+        LinkObserver seen(*link);
+        link->ConnectToServer();
+        transport_->AcceptConnection();
+        if (!c.during_the_attempt) {
+            transport_->Deliver(c.line);
+        }
+        transport_->DropConnection();
+
+        link->ConnectToServer();
+        if (c.during_the_attempt) {
+            transport_->Deliver(c.line);
+        }
+        transport_->AcceptConnection();
+        ASSERT_TRUE(timers_.Fire("Timer5"));
+        EXPECT_TRUE(dispatched_.empty());
+        EXPECT_TRUE(link->socket_connected());
+        EXPECT_FALSE(link->logged_in());
+        EXPECT_EQ(link->panelColour(), kLime);
+        EXPECT_EQ(transport_->count("abort"), 0);
+
+        // The new connection's own answer logs it in.
+        transport_->Deliver(kWelcome);
+        ASSERT_TRUE(timers_.Fire("Timer5"));
+        EXPECT_TRUE(link->logged_in());
+        EXPECT_EQ(dispatched_.size(), 1u);
+    }
+}
+
+// Once the pilot disconnects the receive timer stops: what was queued is let go at once.
+TEST_F(ServerLinkTest, DisconnectingForgetsWhatWasQueued) {
+    auto link = makeLink();
+    logIn(*link);
+    transport_->Deliver("ZULU:12:30\r\nZULU:12");
+    link->DisconnectFromServer();
+    EXPECT_EQ(link->receiveQueue().queued_bytes(), 0u);
+}
+
+// A handler that lets the event loop run (a modal dialog) may see the pilot connect
+// again: what the old connection still had queued is not handed on after that.
+TEST_F(ServerLinkTest, ANewConnectionOpenedInsideAHandlerEndsTheOldOnesLines) {
+    auto link = makeLink();
+    link->ConnectToServer();
+    transport_->AcceptConnection();
+    after_line_ = [&](const FieldList& fields) {
+        if (Field(fields, 0) == "RECONNECT") {
+            link->ConnectToServer();
+            transport_->AcceptConnection();
+            transport_->Deliver("NEW\r\n");
+        }
+    };
+    transport_->Deliver("OLD:1\r\nRECONNECT\r\nOLD:2\r\n$ERserver:ABC12:old\r\n");
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    drain(*link);
+    EXPECT_EQ(dispatched_, (std::vector<FieldList>{{"OLD", "1"}, {"RECONNECT"}, {"NEW"}}));
+    EXPECT_TRUE(link->socket_connected());
+}
+
+// A server that refuses a login often closes at once: the refusal it sent before
+// closing is still handled at the next tick, so the pilot reads why.
+TEST_F(ServerLinkTest, ARefusalJustBeforeTheServerClosesIsStillShown) {
+    auto link = makeLink();
+    LinkObserver seen(*link);
+    link->ConnectToServer();
+    transport_->AcceptConnection();
+    transport_->Deliver("$ERserver:ABC12:Invalid password\r\n");
+    transport_->DropConnection();
+    ASSERT_TRUE(timers_.Fire("Timer5"));
+    EXPECT_EQ(seen.lastStatus(ServerLink::kRefusalPanel), "refusé: ABC12Invalid password");
+    EXPECT_FALSE(link->socket_connected());
 }
 
 TEST_F(ServerLinkTest, EveryTickSaysItIsDoneEvenWithNothingQueued) {

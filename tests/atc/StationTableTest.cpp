@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <ostream>
+#include <random>
 
 #include "StationPipeline.h"
 #include "atc/StationTable.h"
+#include "support/Seed.h"
 
 namespace tavoro {
 namespace {
@@ -218,6 +222,73 @@ TEST(StationTableTest, APositionThatIsNotANumberPutsTheStationAtZero) {
                   PositionLine("A_TWR", "18.1", "TWR", "N48", "")});
     EXPECT_EQ(pipe.table.stations()[0].latitude, 0.0);
     EXPECT_EQ(pipe.table.stations()[0].longitude, 0.0);
+}
+
+// The slots and the listing order as a plain walk through the table finds them: the
+// highest free slot first, a removal unlisting the slot's first entry.
+struct PlainTable {
+    std::vector<std::string> callsigns;
+    std::vector<std::size_t> order;
+
+    std::optional<std::size_t> highestSlotOf(const std::string& callsign) const {
+        for (std::size_t slot = callsigns.size(); slot-- > 0;) {
+            if (callsigns[slot] == callsign) {
+                return slot;
+            }
+        }
+        return std::nullopt;
+    }
+    void Add(const std::string& callsign) {
+        std::optional<std::size_t> slot = highestSlotOf("");
+        if (!slot) {
+            callsigns.emplace_back();
+            slot = callsigns.size() - 1;
+        }
+        callsigns[*slot] = callsign;
+        order.push_back(*slot);
+    }
+    void Remove(const std::string& callsign) {
+        if (std::optional<std::size_t> slot = highestSlotOf(callsign)) {
+            callsigns[*slot].clear();
+            auto entry = std::find(order.begin(), order.end(), *slot);
+            if (entry != order.end()) {
+                order.erase(entry);
+            }
+        }
+    }
+};
+
+// Removals mixed with announcements, with repeated callsigns and the empty one (which
+// lists a free slot again), and the order read now and then: it is always the order a
+// plain walk gives.
+TEST(StationTableTest, RemovalsKeepTheListingOrderWhateverTheMix) {
+    const std::vector<std::string> callsigns = {"", "A_TWR", "B_APP", "C_CTR", "D_GND", "E_DEL"};
+    std::mt19937 random(test::TestSeed());
+    auto pick = [&](std::size_t below) {
+        return std::uniform_int_distribution<std::size_t>(0, below - 1)(random);
+    };
+    StationPipeline pipe;
+    PlainTable plain;
+    for (int step = 0; step < 4000; ++step) {
+        const std::string& callsign = callsigns[pick(callsigns.size())];
+        if (pick(100) < 55) {
+            pipe.table.StationAdded(callsign);
+            plain.Add(callsign);
+        } else {
+            pipe.table.StationRemoved(callsign);
+            plain.Remove(callsign);
+        }
+        if (pick(20) == 0) {
+            SCOPED_TRACE("step " + std::to_string(step));
+            ASSERT_EQ(pipe.table.station_order(), plain.order);
+            std::vector<std::string> table_callsigns;
+            for (const AtcStation& station : pipe.table.stations()) {
+                table_callsigns.push_back(station.callsign);
+            }
+            ASSERT_EQ(table_callsigns, plain.callsigns);
+        }
+    }
+    EXPECT_EQ(pipe.table.station_order(), plain.order);
 }
 
 }  // namespace

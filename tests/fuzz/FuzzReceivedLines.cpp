@@ -100,12 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // reads are covered too.
     std::size_t cut = size > 0 ? data[0] % (size + 1) : 0;
     const char* text = reinterpret_cast<const char*>(data);
-    pipe->queue.Append(std::string(text, cut), 1);
-    pipe->queue.Append(std::string(text + cut, size - cut), 1);
-    while (!pipe->queue.empty()) {
-        pipe->queue.ProcessOneBlock(
-            [&pipe](const FieldList& fields) { pipe->dispatcher.DispatchLine(fields); });
-    }
+    (void)pipe->queue.Append(std::string_view(text, cut), 1);
+    (void)pipe->queue.Append(std::string_view(text + cut, size - cut), 1);
+    // One tick with all the time it needs: every complete line is handled.
+    pipe->queue.Process(std::chrono::hours(1), [&pipe](const FieldList& fields) {
+        pipe->dispatcher.DispatchLine(fields);
+    });
     // Select a station now and then, as the pilot would, and draw the list.
     if (size > 1 && data[1] % 4 == 0) {
         pipe->selection.SelectStation(static_cast<int>(data[1] % 8) - 1);
