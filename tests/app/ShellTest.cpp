@@ -96,6 +96,12 @@ protected:
     }
 
     static TForm1& mainWindow() { return test::TheWindow<TForm1>("Form1"); }
+
+    // Clicks the server button and waits for the server to accept the login.
+    static void logIn(App& app) {
+        QTest::mouseClick(mainWindow().Panel_server, Qt::LeftButton);
+        ASSERT_TRUE(WaitUntil([&] { return app.test_view().link.logged_in(); }));
+    }
     static TForm_objet& objectWindow() { return test::TheWindow<TForm_objet>("Form_objet"); }
 
     test::FakeFsuipcServer* fsuipc_ = nullptr;
@@ -424,8 +430,7 @@ TEST_F(ShellTest, ClosingWhenLoggedInSavesThenLogsOff) {
             ++removed;
         }
     };
-    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
+    logIn(*app);
 
     form.close();
     EXPECT_EQ(removed, 1);
@@ -493,8 +498,7 @@ TEST_F(ShellTest, UnwritableConfigurationIsReportedBeforeTheLogoff) {
     auto app = startApp();
     const App::TestView view = app->test_view();
     TForm1& form = mainWindow();
-    QTest::mouseClick(form.Panel_server, Qt::LeftButton);
-    ASSERT_TRUE(WaitUntil([&] { return view.link.logged_in(); }));
+    logIn(*app);
 
     QFile::remove(path("corvanta.ini"));
     QDir(config_.folder()).mkpath("corvanta.ini");

@@ -10,10 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavoro;
-    static test::FakeFsuipcServer* server = [] {
-        auto* made = new test::FakeFsuipcServer;
-        return made;
-    }();
+    static auto* server = new test::FakeFsuipcServer;
     static FsuipcClient* client = [] {
         auto* made = new FsuipcClient(*server);
         made->Open(0);

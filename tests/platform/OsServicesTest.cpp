@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include "platform/FileStamp.h"
 #include "platform/InstanceLock.h"
 #include "platform/SessionEnd.h"
+#include "platform/linux/LocalSocket.h"
 #include "support/EventLoop.h"
 
 namespace tavoro {
@@ -84,6 +87,27 @@ TEST(FileStampTest, OnlyRegularFilesHaveOne) {
     EXPECT_EQ(StampOfFile(std::filesystem::path(dir.path().toStdString()) / "absent"),
               std::nullopt);
     EXPECT_EQ(StampOfFile(dir.path().toStdString()), std::nullopt);
+}
+
+// A connect that cannot reach anybody says why, at once, and leaves no socket behind.
+TEST(ConnectLocalSocketTest, FailuresSayWhy) {
+    QTemporaryDir dir;
+    const auto now = std::chrono::steady_clock::now();
+    struct Case {
+        const char* name;
+        std::string path;
+        int error;
+    };
+    const Case cases[] = {
+        {"path longer than a socket address holds",
+         dir.path().toStdString() + "/" + std::string(200, 'x'), ENAMETOOLONG},
+        {"no socket there", dir.path().toStdString() + "/absent", ENOENT},
+    };
+    for (const Case& c : cases) {
+        errno = 0;
+        EXPECT_EQ(ConnectLocalSocket(c.path, now + std::chrono::seconds(5)), -1) << c.name;
+        EXPECT_EQ(errno, c.error) << c.name;
+    }
 }
 
 }  // namespace
