@@ -4,11 +4,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
+#include "platform/SimConnectMessages.h"
 #include "platform/linux/LocalSocket.h"
 
 namespace tavoro {
@@ -41,7 +43,7 @@ SimResult LocalSimConnect::call(SimCall number, AddArguments&& add_arguments) {
     }
     const auto deadline = Clock::now() + reply_timeout_;
     if (!sendAll(frame.Frame(), deadline)) {
-        drop();
+        lose();
         return kSimFail;
     }
     std::optional<SimResult> result;
@@ -51,16 +53,25 @@ SimResult LocalSimConnect::call(SimCall number, AddArguments&& add_arguments) {
         // Frames read before the end of the connection still count: a reply may come
         // with the hang-up.
         if (!takeFrames(send_id, result)) {
-            drop();
+            lose();
             return kSimFail;
         }
         if (result) {
             return *result;
         }
-        // A stand-in that does not answer in time is taken for gone: a late reply would
-        // otherwise be read as the answer to a later call.
-        if (ended || late) {
-            drop();
+        if (ended) {
+            lose();
+            return kSimFail;
+        }
+        if (late) {
+            // The user-interface thread cannot wait longer, but a slow stand-in is not a
+            // lost one: the reply is passed over when it comes. One that has left too many
+            // calls unanswered is taken for hung.
+            if (abandoned_.size() >= kMaxAbandonedCalls) {
+                lose();
+            } else {
+                abandoned_.push_back(send_id);
+            }
             return kSimFail;
         }
         // Past the deadline there is still one look at what has arrived, so a thread that
@@ -91,6 +102,8 @@ SimResult LocalSimConnect::Open(std::string_view name) {
 
 SimResult LocalSimConnect::Close() {
     if (fd_ < 0) {
+        // The quit message of a lost connection is owed no more.
+        drop();
         return kSimFail;
     }
     // Answered before we hang up, so the stand-in has forgotten this client (its menu
@@ -169,17 +182,20 @@ SimResult LocalSimConnect::RequestDataOnSimObjectType(std::uint32_t request_id,
 }
 
 SimResult LocalSimConnect::CallDispatch(const SimMessageProc& proc) {
-    if (fd_ < 0) {
-        return kSimFail;
-    }
-    std::optional<SimResult> no_reply;
-    if (!receive(Clock::now()) || !takeFrames(0, no_reply) || no_reply) {
-        drop();
+    if (fd_ >= 0) {
+        // No call waits here, so a reply is either a late one or a breach.
+        std::optional<SimResult> no_reply;
+        if (!receive(Clock::now()) || !takeFrames(0, no_reply)) {
+            lose();
+        }
+    } else if (messages_.empty()) {
+        // Closed, and the quit message of a lost connection, if any, delivered.
         return kSimFail;
     }
     // The procedure may call the library, even CallDispatch: it works on messages of its
     // own, and what its calls provoke waits for the next dispatch. Once it has closed the
-    // connection the rest is not delivered: it belongs to a link the program let go.
+    // connection the rest is not delivered: it belongs to a link the program let go (or
+    // that was lost meanwhile, whose quit message waits for the next dispatch).
     std::deque<std::vector<std::uint8_t>> pending;
     pending.swap(messages_);
     const std::uint64_t generation = generation_;
@@ -343,12 +359,17 @@ bool LocalSimConnect::takeFrames(std::uint32_t send_id, std::optional<SimResult>
             messages_.push_back(std::move(frame->message));
             continue;
         }
-        // Calls wait for their replies one at a time, so a reply to anything else, or a
-        // second one, means the two sides no longer agree.
-        if (frame->send_id != send_id || result) {
+        if (send_id != 0 && frame->send_id == send_id && !result) {
+            result = frame->result;
+            continue;
+        }
+        // The late reply of a call that gave up is passed over, once. A reply to a call
+        // never made, or a second one, means the two sides no longer agree.
+        const auto late = std::find(abandoned_.begin(), abandoned_.end(), frame->send_id);
+        if (late == abandoned_.end()) {
             return false;
         }
-        result = frame->result;
+        abandoned_.erase(late);
     }
 }
 
@@ -359,9 +380,17 @@ void LocalSimConnect::drop() {
         ++generation_;
     }
     decoder_ = WireFrameDecoder();
+    abandoned_.clear();
     // Messages that were not dispatched go with the connection: the library counts as
     // closed, and CallDispatch on a closed library delivers nothing.
     messages_.clear();
+}
+
+void LocalSimConnect::lose() {
+    drop();
+    // As the library tells of a simulator that went away: a quit message at the next
+    // dispatch, the one thing a closed library still delivers. Close and Open forget it.
+    messages_.push_back(SimRecvBuilder(kSimRecvQuit).bytes());
 }
 
 }  // namespace tavoro
