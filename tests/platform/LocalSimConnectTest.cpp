@@ -484,6 +484,52 @@ TEST(LocalSimConnect, AHostThatStopsAnsweringIsTakenForHung) {
     expectLost(sim);
 }
 
+// A host that sends more than a call may read, or more than may be kept until the next
+// dispatch, is taken for broken: the connection is lost instead of our memory growing.
+TEST(LocalSimConnect, AFloodingHostIsTakenForBroken) {
+    const Bytes big = MakeSimWeatherObservation(1, std::string(64 * 1024, 'x'));
+    const Bytes small = MakeSimEvent(kSimUnused, 17, 0);
+    const auto repeated = [](const Bytes& message, std::size_t count) {
+        const Bytes frame = MakeMessageFrame(message);
+        Bytes out;
+        out.reserve(frame.size() * count);
+        for (std::size_t i = 0; i < count; ++i) {
+            out.insert(out.end(), frame.begin(), frame.end());
+        }
+        return out;
+    };
+    struct Case {
+        const char* name;
+        Bytes messages;          // sent before each reply
+        int first_failing_call;  // counted from 1; the calls before it succeed
+    };
+    const std::size_t over_budget = LocalSimConnect::kCallReadBudget / big.size() + 1;
+    const std::size_t small_per_call = LocalSimConnect::kMaxKeptMessages / 3 + 1;
+    const std::size_t big_per_call = LocalSimConnect::kMaxKeptBytes / 3 / big.size() + 1;
+    ASSERT_LE(big_per_call * (big.size() + 8), LocalSimConnect::kCallReadBudget);
+    const Case cases[] = {
+        {"one answer larger than a call may read", repeated(big, over_budget), 1},
+        {"more messages than may be kept", repeated(small, small_per_call), 3},
+        {"more bytes than may be kept", repeated(big, big_per_call), 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHost host([&](const Bytes& payload) {
+            if (isCall(payload, SimCall::kOpen)) {
+                return okReply(payload);
+            }
+            return concat({c.messages, okReply(payload)});
+        });
+        LocalSimConnect sim(host.folder().toStdString(), test::kDeadline);
+        ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+        for (int call = 1; call < c.first_failing_call; ++call) {
+            ASSERT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimOk) << call;
+        }
+        EXPECT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimFail);
+        expectLost(sim);
+    }
+}
+
 TEST(LocalSimConnect, AHostThatHungUpIsAnErrorNotASignal) {
     ScriptedHost* host_pointer = nullptr;
     ScriptedHost host([&](const Bytes& payload) {
