@@ -98,6 +98,9 @@ public:
                                                  std::uint32_t radius_m,
                                                  std::uint32_t object_type) = 0;
     // Hands every pending message to `proc`, on the calling thread, before returning.
+    // A connection lost for good (the simulator quit, went away or broke the link) is told
+    // as the Windows library tells it, by a quit message (kSimRecvQuit), after which every
+    // call fails until Close and Open.
     virtual SimResult CallDispatch(const SimMessageProc& proc) = 0;
     virtual SimResult SetDataOnSimObject(std::uint32_t define_id, std::uint32_t object_id,
                                          std::uint32_t flags, std::uint32_t count,

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/SimConnectMessages.h"
 #include "sim/AircraftConversion.h"
 
 namespace tavoro {
@@ -232,17 +233,37 @@ void SimulatorLink::dispatchSimConnect() {
         return;
     }
     using L = SimConnectLibrary;
+    // A connection lost for good is told by the quit message, as the Windows library
+    // tells of a simulator that quit: a failing call or dispatch alone could not tell a
+    // lost connection from one refused request.
+    bool quit = false;
+    const SimMessageProc proc = [this, &quit](const std::uint8_t* message, std::uint32_t size) {
+        if ((SimRecvWord(message, size, sim_recv::kId) & 0xFF) == kSimRecvQuit) {
+            quit = true;
+            return;
+        }
+        OnSimConnectMessage(message, size, failure_state_, actions_);
+    };
     // Whatever goes wrong in the library or in a handler costs this step's messages only.
     try {
         simconnect_.Call(&L::RequestDataOnSimObjectType, sim_ids::kRequestUserAircraft,
                          sim_ids::kDefinitionEngineFailures, 0u, kSimObjectUser);
-        simconnect_.Call(&L::CallDispatch,
-                         SimMessageProc([this](const std::uint8_t* message, std::uint32_t size) {
-                             OnSimConnectMessage(message, size, failure_state_, actions_);
-                         }));
+        simconnect_.Call(&L::CallDispatch, proc);
     } catch (...) {
     }
+    if (quit) {
+        simConnectLost();
+        return;
+    }
     emit dispatched();
+}
+
+void SimulatorLink::simConnectLost() {
+    // The leg closes as if it had never opened: the FSUIPC values keep flowing, polling
+    // makes no SimConnect call, and any other fails in the closed library, until the link
+    // is opened again. Close still lets the library's handle go.
+    simconnect_.Close();
+    emit statusMessage(kOpenPanel, QStringLiteral("SimConnect: connexion perdue"));
 }
 
 void SimulatorLink::RemoveSimulatorMenu() {

@@ -25,7 +25,8 @@ class SimulatorLink : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kOpenPanel = 0;     // status panel of the link's opening
+    // Status panel of the link's opening, and of the SimConnect leg's loss.
+    static constexpr int kOpenPanel = 0;
     static constexpr int kPollingPanel = 1;  // status panel of exchange errors
 
     SimulatorLink(FsuipcClient& fsuipc, SimConnectClient& simconnect, AircraftState& state,
@@ -77,6 +78,8 @@ private:
     void startPolling();
     void stopPolling();
     void dispatchSimConnect();
+    // The library said the SimConnect connection is gone: the leg closes, the user hears.
+    void simConnectLost();
 
     FsuipcClient& fsuipc_;
     SimConnectClient& simconnect_;

@@ -7,12 +7,14 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
 #include "platform/SimConnectMessages.h"
 #include "platform/linux/LocalSimConnect.h"
 #include "platform/linux/SimHostWire.h"
+#include "support/EventLoop.h"
 
 namespace tavoro {
 namespace {
@@ -81,6 +83,8 @@ public:
         std::lock_guard lock(mutex_);
         return calls_;
     }
+    // Answers written out so far.
+    int written() const { return written_; }
 
 private:
     void serve() {
@@ -111,6 +115,7 @@ private:
                     calls_.push_back(payload);
                 }
                 write(fd, answer_(payload));
+                ++written_;
                 stop = hang_up_;
             }
             if (stop) {
@@ -134,6 +139,7 @@ private:
     Answer answer_;
     bool byte_by_byte_;
     std::atomic<bool> hang_up_ = false;
+    std::atomic<int> written_ = 0;
     int listen_fd_ = -1;
     std::mutex mutex_;
     std::vector<Bytes> calls_;
@@ -144,6 +150,14 @@ Bytes okReply(const Bytes& payload) {
     return MakeReplyFrame(sendIdOf(payload), kSimOk);
 }
 
+bool isCall(const Bytes& payload, SimCall call) {
+    return callOf(payload) == static_cast<std::uint32_t>(call);
+}
+
+Bytes quitMessage() {
+    return SimRecvBuilder(kSimRecvQuit).bytes();
+}
+
 std::vector<Bytes> dispatch(LocalSimConnect& sim, SimResult expected = kSimOk) {
     std::vector<Bytes> messages;
     EXPECT_EQ(sim.CallDispatch([&](const std::uint8_t* message, std::uint32_t size) {
@@ -151,6 +165,15 @@ std::vector<Bytes> dispatch(LocalSimConnect& sim, SimResult expected = kSimOk) {
     }),
               expected);
     return messages;
+}
+
+// A lost connection: calls fail without being sent, the next dispatch delivers the quit
+// message and nothing else, and the one after it fails.
+void expectLost(LocalSimConnect& sim) {
+    EXPECT_FALSE(sim.connected());
+    EXPECT_EQ(sim.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
+    EXPECT_EQ(dispatch(sim), std::vector<Bytes>{quitMessage()});
+    dispatch(sim, kSimFail);
 }
 
 // Every call of the interface except Open and CallDispatch, each with harmless arguments.
@@ -330,7 +353,7 @@ TEST(LocalSimConnect, SendIdsIncreaseAndArgumentsKeepTheirOrder) {
 }
 
 // Whatever goes wrong with the second call's answer, the call fails, the library counts as
-// closed, and the next call fails without being sent.
+// closed and says so once with the quit message, and the next call fails without being sent.
 TEST(LocalSimConnect, ABrokenAnswerClosesTheLibrary) {
     Bytes oversized = MakeReplyFrame(2, kSimOk);
     oversized[2] = 0x20;  // a length of 2 MiB and some
@@ -357,7 +380,6 @@ TEST(LocalSimConnect, ABrokenAnswerClosesTheLibrary) {
              return concat({MakeMessageFrame(bad_message), okReply(p)});
          },
          false},
-        {"no answer", [](const Bytes&) { return Bytes{}; }, false},
         {"hang-up", [](const Bytes&) { return Bytes{}; }, true},
     };
     for (const Case& c : cases) {
@@ -376,11 +398,135 @@ TEST(LocalSimConnect, ABrokenAnswerClosesTheLibrary) {
         LocalSimConnect sim(host.folder().toStdString(), kShortTimeout);
         ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
         EXPECT_EQ(sim.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
-        EXPECT_FALSE(sim.connected());
-        EXPECT_EQ(sim.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
-        dispatch(sim, kSimFail);
+        expectLost(sim);
         host.Join();
         EXPECT_EQ(host.calls().size(), 2u);
+    }
+}
+
+// A reply that comes after its call gave up fails that call only: the connection stays, the
+// reply is passed over wherever it is read, and the messages the call provoked are kept.
+TEST(LocalSimConnect, ALateReplyIsPassedOverAndTheConnectionStays) {
+    const Bytes data = MakeSimObjectFloats(0, 0, 0, {1, 0, 0, 0});
+    for (bool read_by_dispatch : {false, true}) {
+        SCOPED_TRACE(read_by_dispatch ? "read by a dispatch" : "read by the next call");
+        // The host answers the request only once the test lets it, after the call has
+        // given up: the reply is late whatever the machine's pace.
+        std::promise<void> gate;
+        std::shared_future<void> let_answer = gate.get_future().share();
+        ScriptedHost host([&](const Bytes& payload) {
+            if (isCall(payload, SimCall::kRequestDataOnSimObjectType)) {
+                let_answer.wait_for(test::kDeadline);
+                return concat({MakeMessageFrame(data), okReply(payload)});
+            }
+            return okReply(payload);
+        });
+        LocalSimConnect sim(host.folder().toStdString(), test::kDeadline);
+        ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+        sim.set_reply_timeout(kShortTimeout);
+        EXPECT_EQ(sim.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
+        EXPECT_TRUE(sim.connected());
+
+        sim.set_reply_timeout(test::kDeadline);
+        gate.set_value();
+        if (read_by_dispatch) {
+            ASSERT_TRUE(test::WaitUntil([&] { return host.written() == 2; }));
+            EXPECT_EQ(dispatch(sim), std::vector<Bytes>{data});
+            EXPECT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimOk);
+        } else {
+            EXPECT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimOk);
+            EXPECT_EQ(dispatch(sim), std::vector<Bytes>{data});
+        }
+        EXPECT_TRUE(sim.connected());
+        EXPECT_EQ(sim.Close(), kSimOk);
+        host.Join();
+        EXPECT_EQ(host.calls().size(), 4u);
+    }
+}
+
+// A late reply is passed over once: the same reply again is a breach, as a reply to a call
+// never made is.
+TEST(LocalSimConnect, ALateReplyComingTwiceClosesTheLibrary) {
+    std::promise<void> gate;
+    std::shared_future<void> let_answer = gate.get_future().share();
+    ScriptedHost host([&](const Bytes& payload) {
+        if (isCall(payload, SimCall::kRequestDataOnSimObjectType)) {
+            let_answer.wait_for(test::kDeadline);
+            return concat({okReply(payload), okReply(payload)});
+        }
+        return okReply(payload);
+    });
+    LocalSimConnect sim(host.folder().toStdString(), test::kDeadline);
+    ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+    sim.set_reply_timeout(kShortTimeout);
+    EXPECT_EQ(sim.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
+    sim.set_reply_timeout(test::kDeadline);
+    gate.set_value();
+    EXPECT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimFail);
+    expectLost(sim);
+}
+
+// A host that answers nothing at all costs each call its time-out until it has left as many
+// calls unanswered as are remembered; the next one takes it for hung.
+TEST(LocalSimConnect, AHostThatStopsAnsweringIsTakenForHung) {
+    ScriptedHost host([](const Bytes& payload) {
+        return isCall(payload, SimCall::kOpen) ? okReply(payload) : Bytes{};
+    });
+    LocalSimConnect sim(host.folder().toStdString(), test::kDeadline);
+    ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+    sim.set_reply_timeout(kShortTimeout);
+    for (std::size_t i = 0; i < LocalSimConnect::kMaxAbandonedCalls; ++i) {
+        EXPECT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimFail);
+        EXPECT_TRUE(sim.connected()) << i;
+    }
+    EXPECT_EQ(dispatch(sim), std::vector<Bytes>{});
+    EXPECT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimFail);
+    expectLost(sim);
+}
+
+// A host that sends more than a call may read, or more than may be kept until the next
+// dispatch, is taken for broken: the connection is lost instead of our memory growing.
+TEST(LocalSimConnect, AFloodingHostIsTakenForBroken) {
+    const Bytes big = MakeSimWeatherObservation(1, std::string(64 * 1024, 'x'));
+    const Bytes small = MakeSimEvent(kSimUnused, 17, 0);
+    const auto repeated = [](const Bytes& message, std::size_t count) {
+        const Bytes frame = MakeMessageFrame(message);
+        Bytes out;
+        out.reserve(frame.size() * count);
+        for (std::size_t i = 0; i < count; ++i) {
+            out.insert(out.end(), frame.begin(), frame.end());
+        }
+        return out;
+    };
+    struct Case {
+        const char* name;
+        Bytes messages;          // sent before each reply
+        int first_failing_call;  // counted from 1; the calls before it succeed
+    };
+    const std::size_t over_budget = LocalSimConnect::kCallReadBudget / big.size() + 1;
+    const std::size_t small_per_call = LocalSimConnect::kMaxKeptMessages / 3 + 1;
+    const std::size_t big_per_call = LocalSimConnect::kMaxKeptBytes / 3 / big.size() + 1;
+    ASSERT_LE(big_per_call * (big.size() + 8), LocalSimConnect::kCallReadBudget);
+    const Case cases[] = {
+        {"one answer larger than a call may read", repeated(big, over_budget), 1},
+        {"more messages than may be kept", repeated(small, small_per_call), 3},
+        {"more bytes than may be kept", repeated(big, big_per_call), 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHost host([&](const Bytes& payload) {
+            if (isCall(payload, SimCall::kOpen)) {
+                return okReply(payload);
+            }
+            return concat({c.messages, okReply(payload)});
+        });
+        LocalSimConnect sim(host.folder().toStdString(), test::kDeadline);
+        ASSERT_EQ(sim.Open("MYAPP"), kSimOk);
+        for (int call = 1; call < c.first_failing_call; ++call) {
+            ASSERT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimOk) << call;
+        }
+        EXPECT_EQ(sim.TransmitClientEvent(0, 4, 0, 1, 16), kSimFail);
+        expectLost(sim);
     }
 }
 

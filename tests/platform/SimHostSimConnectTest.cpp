@@ -5,9 +5,11 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 
 #include "platform/SimConnectMessages.h"
 #include "platform/linux/LocalSimConnect.h"
@@ -566,14 +568,53 @@ TEST_F(StandInSimConnect, AProcedureThatClosesEndsTheDispatch) {
     EXPECT_EQ(delivered, 1);
 }
 
-TEST_F(StandInSimConnect, AKilledStandInClosesTheLibrary) {
+Bytes quitMessage() {
+    return SimRecvBuilder(kSimRecvQuit).bytes();
+}
+
+// A stand-in that is gone, or that cut the connection: the library closes, says so once
+// with the quit message, and opens again only where a stand-in serves.
+TEST_F(StandInSimConnect, ALostStandInClosesTheLibraryWithAQuitMessage) {
+    for (const char* how : {"simconnect drop", "kill"}) {
+        SCOPED_TRACE(how);
+        setUpLikeTheClient(sim_);
+        if (std::string_view(how) == "kill") {
+            host_.Kill();
+        } else {
+            ASSERT_EQ(host_.Command(how), "ok");
+        }
+        EXPECT_EQ(sim_.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
+        EXPECT_FALSE(sim_.connected());
+        EXPECT_EQ(sim_.TransmitClientEvent(0, 4, 0, 1, 16), kSimFail);
+        EXPECT_EQ(dispatch(sim_), std::vector<Bytes>{quitMessage()});
+        EXPECT_EQ(sim_.CallDispatch([](const std::uint8_t*, std::uint32_t) {}), kSimFail);
+        if (std::string_view(how) == "kill") {
+            EXPECT_EQ(sim_.Open("MYAPP"), kSimFail);
+        } else {
+            ASSERT_EQ(sim_.Open("MYAPP"), kSimOk);
+            EXPECT_TRUE(test::WaitUntil(
+                [&] { return dump()["simconnect_sessions"].toArray().size() == 1; }));
+        }
+    }
+}
+
+// A call the stand-in holds fails once its time is up, but the connection stays: the
+// reply, when it comes, is passed over, and the data the call asked for still arrives.
+TEST_F(StandInSimConnect, AHeldCallFailsAndItsLateReplyIsPassedOver) {
     setUpLikeTheClient(sim_);
-    host_.Kill();
+    ASSERT_EQ(host_.Command("simconnect hold"), "ok");
+    sim_.set_reply_timeout(std::chrono::milliseconds(300));
     EXPECT_EQ(sim_.RequestDataOnSimObjectType(0, 0, 0, 0), kSimFail);
-    EXPECT_FALSE(sim_.connected());
-    EXPECT_EQ(sim_.TransmitClientEvent(0, 4, 0, 1, 16), kSimFail);
-    EXPECT_EQ(sim_.CallDispatch([](const std::uint8_t*, std::uint32_t) {}), kSimFail);
-    EXPECT_EQ(sim_.Open("MYAPP"), kSimFail);
+    EXPECT_TRUE(sim_.connected());
+    sim_.set_reply_timeout(test::kDeadline);
+    ASSERT_EQ(host_.Command("simconnect release"), "ok");
+
+    ASSERT_EQ(sim_.TransmitClientEvent(0, 4, 0, 1, 16), kSimOk);
+    const std::vector<Bytes> messages = dispatch(sim_);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(word(messages[0], offset::kId), kSimRecvSimObjectDataByType);
+    EXPECT_TRUE(dump()["failures"].toObject()["TOGGLE_ENGINE1_FAILURE"].toBool());
+    EXPECT_EQ(dump()["simconnect_sessions"].toArray().size(), 1);
 }
 
 // A client that speaks the wire directly, to send what the library never would.

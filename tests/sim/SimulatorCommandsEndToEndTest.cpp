@@ -128,6 +128,47 @@ TEST_F(SimulatorCommandsEndToEndTest, FailuresAndTheClockReachTheSimulator) {
     EXPECT_TRUE(WaitUntil([&] { return view().aircraft.zulu_seconds / 60 == 18 * 60 + 45; }));
 }
 
+// A SimConnect reply later than the library waits for costs that one call: the leg stays
+// open and the server's commands go on reaching the simulator.
+TEST_F(SimulatorCommandsEndToEndTest, ALateSimConnectReplyKeepsTheLegOpen) {
+    // Polls by hand from here, so that exactly one call meets the held simulator.
+    timer("Timer2").SetInterval(3600 * 1000);
+    ASSERT_EQ(host_.Command("simconnect hold"), "ok");
+    ASSERT_TRUE(timer("Timer2").Fire());  // its data request waits out its time-out
+    ASSERT_EQ(host_.Command("simconnect release"), "ok");
+    timer("Timer2").SetInterval(200);
+    EXPECT_TRUE(view().sim_link.simconnect_open());
+
+    serverSends("$ADMIN:FAILURE:4");
+    EXPECT_TRUE(WaitUntil(
+        [&] { return host_.Dump()["failures"].toObject()["TOGGLE_PITOT_BLOCKAGE"].toBool(); }));
+    EXPECT_TRUE(view().sim_link.simconnect_open());
+    EXPECT_EQ(host_.Dump()["simconnect_sessions"].toArray().size(), 1);
+    EXPECT_EQ(mainWindow().StatusText(0), "connecté FSX");
+}
+
+// A SimConnect connection the simulator cut is shown as lost and stays closed while the
+// FSUIPC values go on; the simulator button, clicked twice, opens it again.
+TEST_F(SimulatorCommandsEndToEndTest, ALostSimConnectLegIsShownAndReopensWithTheLink) {
+    TForm1& form = mainWindow();
+    ASSERT_EQ(host_.Command("simconnect drop"), "ok");
+    ASSERT_TRUE(WaitUntil([&] { return !view().sim_link.simconnect_open(); }));
+    EXPECT_EQ(form.StatusText(0), "SimConnect: connexion perdue");
+    EXPECT_EQ(form.Panel_FSX->colour(), kGreen);
+    ASSERT_EQ(host_.Command("set xpd 4321"), "ok");
+    EXPECT_TRUE(WaitUntil([&] { return view().aircraft.transponder_code == "4321"; }));
+    EXPECT_FALSE(host_.Dump()["simconnect_client"].toBool());
+
+    QTest::mouseClick(form.Panel_FSX, Qt::LeftButton);
+    QTest::mouseClick(form.Panel_FSX, Qt::LeftButton);
+    EXPECT_TRUE(view().sim_link.simconnect_open());
+    EXPECT_EQ(form.StatusText(0), "connecté FSX");
+    EXPECT_EQ(host_.Dump()["menu_items"].toArray().size(), 4);
+    serverSends("$ADMIN:FAILURE:4");
+    EXPECT_TRUE(WaitUntil(
+        [&] { return host_.Dump()["failures"].toObject()["TOGGLE_PITOT_BLOCKAGE"].toBool(); }));
+}
+
 TEST_F(SimulatorCommandsEndToEndTest, AiObjectsLiveAndDieInTheSimulator) {
     TForm1& form = mainWindow();
     // A boat and a truck: the simulator reports the removal of both kinds.

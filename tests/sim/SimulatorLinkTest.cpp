@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/SimConnectMessages.h"
 #include "sim/SimulatorLink.h"
 #include "support/FakeSimulator.h"
 #include "support/ManualTimers.h"
@@ -323,6 +324,43 @@ TEST_F(SimulatorLinkTest, AFailingMessageHandlerCostsOnlyThatDispatch) {
     EXPECT_NO_THROW(link.PollSimulator());
     EXPECT_EQ(dispatched.count(), 1);
     EXPECT_TRUE(timer2.IsActive());
+}
+
+// The library tells of a lost connection with the quit message: the SimConnect leg closes
+// and says so, the aircraft is still polled, and the simulator button opens the leg again.
+TEST_F(SimulatorLinkTest, ALostSimConnectLegClosesSaysSoAndReopensWithTheLink) {
+    openAndPoll();
+    library.pending.push_back(test::MakeEngineFailures({1, 0, 0, 0}));
+    library.pending.push_back(SimRecvBuilder(kSimRecvQuit).bytes());
+    QSignalSpy dispatched(&link, &SimulatorLink::dispatched);
+    link.PollSimulator();
+    EXPECT_TRUE(failures[0]);  // what came before the quit is still handled
+    EXPECT_FALSE(link.simconnect_open());
+    EXPECT_EQ(status[0], "SimConnect: connexion perdue");
+    EXPECT_EQ(library.CallTexts().back(), "Close()");
+    EXPECT_EQ(dispatched.count(), 0);
+    EXPECT_TRUE(link.sim_link_up());
+    EXPECT_EQ(link.panelColour(), kGreen);
+    EXPECT_TRUE(timer2.IsActive());
+
+    library.calls.clear();
+    poke<std::uint16_t>(0x0354, 0x4521);
+    link.PollSimulator();
+    EXPECT_EQ(state.transponder_code, "4521");
+    EXPECT_TRUE(library.calls.empty());
+    EXPECT_EQ(dispatched.count(), 0);
+
+    link.ToggleSimulatorLink();
+    link.ToggleSimulatorLink();
+    EXPECT_TRUE(link.simconnect_open());
+    EXPECT_EQ(status[0], "connecté FSX");
+    ASSERT_TRUE(timer3.Fire());
+    library.calls.clear();
+    link.PollSimulator();
+    EXPECT_EQ(
+        library.CallTexts(),
+        (std::vector<std::string>{"RequestDataOnSimObjectType(0, 0, 0, 0)", "CallDispatch()"}));
+    EXPECT_EQ(dispatched.count(), 1);
 }
 
 TEST_F(SimulatorLinkTest, ThePanelClosesAndReopensWithANewSetUp) {

@@ -228,6 +228,21 @@ CommandResult CommandChannel::Run(std::string_view line) {
         }
         return {"ok"};
     }
+    if (command == "simconnect") {
+        static const std::map<std::string_view, SimConnectAction> kActions = {
+            {"hold", SimConnectAction::kHold},
+            {"release", SimConnectAction::kRelease},
+            {"drop", SimConnectAction::kDrop}};
+        const auto action = kActions.find(rest);
+        if (action == kActions.end()) {
+            return {"error: simconnect needs hold, release or drop"};
+        }
+        if (!control_) {
+            return {"error: no SimConnect side"};
+        }
+        control_(action->second);
+        return {"ok"};
+    }
     if (command == "metar") {
         if (rest.empty()) {
             state.weather.metar.reset();

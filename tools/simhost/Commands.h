@@ -28,6 +28,12 @@ public:
 
     CommandChannel(SimModel& model, MenuFirer fire_menu);
 
+    // What "simconnect hold|release|drop" asks of the SimConnect side; without one the
+    // command is refused.
+    enum class SimConnectAction { kHold, kRelease, kDrop };
+    using SimConnectControl = std::function<void(SimConnectAction)>;
+    void SetSimConnectControl(SimConnectControl control) { control_ = std::move(control); }
+
     CommandResult Run(std::string_view line);
 
 private:
@@ -35,6 +41,7 @@ private:
 
     SimModel& model_;
     MenuFirer fire_menu_;
+    SimConnectControl control_;
 };
 
 // The whole state as one JSON object, as "dump" prints it.

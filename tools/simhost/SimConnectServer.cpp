@@ -707,8 +707,18 @@ void SimConnectServer::onReadable(std::uint32_t id) {
     }
     connection.decoder.Feed(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                             static_cast<std::size_t>(bytes.size()));
+    // Held calls wait in the decoder; a client that keeps sending meanwhile is cut off
+    // before it makes us hold more than its answers may.
+    if (connection.decoder.buffered() > static_cast<std::size_t>(kMaxPendingOutput)) {
+        scheduleDrop(connection);
+        return;
+    }
+    serve(connection);
+}
+
+void SimConnectServer::serve(Connection& connection) {
     std::vector<std::uint8_t> payload;
-    while (!connection.closing) {
+    while (!held_ && !connection.closing) {
         const WireFrameDecoder::Status status = connection.decoder.Next(payload);
         if (status == WireFrameDecoder::Status::kNeedMore) {
             return;
@@ -733,6 +743,31 @@ void SimConnectServer::onReadable(std::uint32_t id) {
         }
         // After the messages the call provoked, which the client relies on.
         send(connection, MakeReplyFrame(send_id, *result));
+    }
+}
+
+void SimConnectServer::Release() {
+    held_ = false;
+    std::vector<std::uint32_t> ids;
+    for (const auto& [id, connection] : connections_) {
+        ids.push_back(id);
+    }
+    for (std::uint32_t id : ids) {
+        auto found = connections_.find(id);
+        if (found != connections_.end()) {
+            serve(*found->second);
+        }
+    }
+}
+
+void SimConnectServer::DropClients() {
+    std::vector<std::uint32_t> ids;
+    for (const auto& [id, connection] : connections_) {
+        ids.push_back(id);
+    }
+    // Here, not queued: by the time the command answers, every client has been cut off.
+    for (std::uint32_t id : ids) {
+        dropConnection(id);
     }
 }
 

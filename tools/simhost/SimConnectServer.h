@@ -57,6 +57,14 @@ public:
     // receives that event with the item's data. False when no client did.
     bool FireMenuEvent(std::uint32_t event_id);
 
+    // The "simconnect" commands, for tests of a slow or lost simulator. Hold: calls are
+    // read but left unanswered until Release, which answers them in order. Drop: every
+    // client's connection is closed at once, as if the SimConnect side had gone; the
+    // stand-in goes on serving new ones.
+    void Hold() { held_ = true; }
+    void Release();
+    void DropClients();
+
 private:
     struct Connection;
     class CallHandler;
@@ -64,6 +72,8 @@ private:
 
     void onNewConnection();
     void onReadable(std::uint32_t id);
+    // Carries out the calls the connection has sent so far, unless calls are held.
+    void serve(Connection& connection);
     // Ends a connection from the event loop, never from inside a handler that holds it.
     void scheduleDrop(Connection& connection);
     void dropConnection(std::uint32_t id);
@@ -83,6 +93,7 @@ private:
     std::map<std::uint32_t, std::unique_ptr<Connection>> connections_;
     std::uint32_t next_connection_ = 1;
     std::uint32_t next_object_id_ = 1000;
+    bool held_ = false;
 };
 
 }  // namespace tavoro::simhost

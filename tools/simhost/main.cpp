@@ -54,6 +54,9 @@ constexpr char kDescription[] =
     "  set plan_path TEXT   the simulator's flight-plan path\n"
     "  menu N               the SimConnect client receives menu event N\n"
     "  metar TEXT           what weather observations answer; \"metar\" alone: none\n"
+    "  simconnect hold      SimConnect calls are left unanswered until release\n"
+    "  simconnect release   the held calls are answered, in order\n"
+    "  simconnect drop      every SimConnect connection is closed (FSUIPC goes on)\n"
     "  dump                 the whole state as one JSON line\n"
     "  quit                 remove the sockets and end\n"
     "Numbers use \".\" as the decimal point. At the end of standard input the stand-in\n"
@@ -168,6 +171,19 @@ int main(int argc, char* argv[]) {
 
     CommandChannel commands(model,
                             [&](std::uint32_t event) { return simconnect.FireMenuEvent(event); });
+    commands.SetSimConnectControl([&](CommandChannel::SimConnectAction action) {
+        switch (action) {
+            case CommandChannel::SimConnectAction::kHold:
+                simconnect.Hold();
+                break;
+            case CommandChannel::SimConnectAction::kRelease:
+                simconnect.Release();
+                break;
+            case CommandChannel::SimConnectAction::kDrop:
+                simconnect.DropClients();
+                break;
+        }
+    });
     // Standard input is read as it comes (several lines may arrive at once); at its end
     // the stand-in keeps serving, so it can run in the background with no terminal.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

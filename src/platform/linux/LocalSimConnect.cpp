@@ -4,21 +4,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
+#include "platform/SimConnectMessages.h"
 #include "platform/linux/LocalSocket.h"
 
 namespace tavoro {
-namespace {
-
-// One receive() reads at most this much, so a host that floods messages cannot hold a
-// call (and the user-interface thread) for long; the rest waits for the next read.
-constexpr std::size_t kReceiveBudget = 2 * kSimWireMaxFrame;
-
-}  // namespace
 
 LocalSimConnect::LocalSimConnect(std::string folder, std::chrono::milliseconds reply_timeout)
     : folder_(std::move(folder)), reply_timeout_(reply_timeout) {}
@@ -41,32 +36,42 @@ SimResult LocalSimConnect::call(SimCall number, AddArguments&& add_arguments) {
     }
     const auto deadline = Clock::now() + reply_timeout_;
     if (!sendAll(frame.Frame(), deadline)) {
-        drop();
+        lose();
         return kSimFail;
     }
+    read_this_call_ = 0;
     std::optional<SimResult> result;
-    bool ended = false;
+    Received received = Received::kSome;
     bool late = false;
     for (;;) {
         // Frames read before the end of the connection still count: a reply may come
-        // with the hang-up.
-        if (!takeFrames(send_id, result)) {
-            drop();
+        // with the hang-up. A flood counts for nothing.
+        if (received == Received::kFlooded || !takeFrames(send_id, result)) {
+            lose();
             return kSimFail;
         }
         if (result) {
             return *result;
         }
-        // A stand-in that does not answer in time is taken for gone: a late reply would
-        // otherwise be read as the answer to a later call.
-        if (ended || late) {
-            drop();
+        if (received == Received::kEnded) {
+            lose();
+            return kSimFail;
+        }
+        if (late) {
+            // The user-interface thread cannot wait longer, but a slow stand-in is not a
+            // lost one: the reply is passed over when it comes. One that has left too many
+            // calls unanswered is taken for hung.
+            if (abandoned_.size() >= kMaxAbandonedCalls) {
+                lose();
+            } else {
+                abandoned_.push_back(send_id);
+            }
             return kSimFail;
         }
         // Past the deadline there is still one look at what has arrived, so a thread that
         // was not scheduled for a while does not miss a reply that is waiting.
         late = Clock::now() >= deadline;
-        ended = !receive(deadline);
+        received = receive(deadline);
     }
 }
 
@@ -91,6 +96,8 @@ SimResult LocalSimConnect::Open(std::string_view name) {
 
 SimResult LocalSimConnect::Close() {
     if (fd_ < 0) {
+        // The quit message of a lost connection is owed no more.
+        drop();
         return kSimFail;
     }
     // Answered before we hang up, so the stand-in has forgotten this client (its menu
@@ -169,19 +176,25 @@ SimResult LocalSimConnect::RequestDataOnSimObjectType(std::uint32_t request_id,
 }
 
 SimResult LocalSimConnect::CallDispatch(const SimMessageProc& proc) {
-    if (fd_ < 0) {
-        return kSimFail;
-    }
-    std::optional<SimResult> no_reply;
-    if (!receive(Clock::now()) || !takeFrames(0, no_reply) || no_reply) {
-        drop();
+    if (fd_ >= 0) {
+        read_this_call_ = 0;
+        // No call waits here, so a reply is either a late one or a breach.
+        std::optional<SimResult> no_reply;
+        if (receive(Clock::now()) != Received::kSome || !takeFrames(0, no_reply)) {
+            lose();
+        }
+    } else if (messages_.empty()) {
+        // Closed, and the quit message of a lost connection, if any, delivered.
         return kSimFail;
     }
     // The procedure may call the library, even CallDispatch: it works on messages of its
     // own, and what its calls provoke waits for the next dispatch. Once it has closed the
-    // connection the rest is not delivered: it belongs to a link the program let go.
+    // connection the rest is not delivered: it belongs to a link the program let go (or
+    // that was lost meanwhile, whose quit message waits for the next dispatch).
     std::deque<std::vector<std::uint8_t>> pending;
     pending.swap(messages_);
+    // The bounds are on what waits: the procedure's own calls may keep as much again.
+    kept_bytes_ = 0;
     const std::uint64_t generation = generation_;
     for (std::size_t i = 0; i < pending.size() && generation_ == generation; ++i) {
         const std::vector<std::uint8_t>& message = pending[i];
@@ -193,6 +206,9 @@ SimResult LocalSimConnect::CallDispatch(const SimMessageProc& proc) {
             // A procedure that throws loses the message it was handling, not the ones
             // after it: they are kept, ahead of any newer, for the next dispatch.
             if (generation_ == generation) {
+                for (std::size_t j = i + 1; j < pending.size(); ++j) {
+                    kept_bytes_ += pending[j].size();
+                }
                 messages_.insert(messages_.begin(),
                                  pending.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                                  pending.end());
@@ -301,27 +317,30 @@ bool LocalSimConnect::sendAll(const std::vector<std::uint8_t>& bytes, Clock::tim
     return true;
 }
 
-bool LocalSimConnect::receive(Clock::time_point deadline) {
+LocalSimConnect::Received LocalSimConnect::receive(Clock::time_point deadline) {
     if (!WaitUntilReady(fd_, POLLIN, deadline)) {
         // Nothing yet is not an error; the caller judges its own deadline.
-        return true;
+        return Received::kSome;
     }
     std::array<std::uint8_t, 64 * 1024> buffer;
-    std::size_t total = 0;
-    while (total < kReceiveBudget) {
+    for (;;) {
+        // A stand-in that keeps the socket full would otherwise hold the call (and the
+        // user-interface thread) for as long as it likes.
+        if (read_this_call_ > kCallReadBudget) {
+            return Received::kFlooded;
+        }
         const ssize_t count = ::recv(fd_, buffer.data(), buffer.size(), 0);
         if (count > 0) {
             decoder_.Feed(buffer.data(), static_cast<std::size_t>(count));
-            total += static_cast<std::size_t>(count);
+            read_this_call_ += static_cast<std::size_t>(count);
         } else if (count == 0) {
-            return false;
+            return Received::kEnded;
         } else if (errno == EINTR) {
             continue;
         } else {
-            return errno == EAGAIN || errno == EWOULDBLOCK;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? Received::kSome : Received::kEnded;
         }
     }
-    return true;
 }
 
 bool LocalSimConnect::takeFrames(std::uint32_t send_id, std::optional<SimResult>& result) {
@@ -340,15 +359,25 @@ bool LocalSimConnect::takeFrames(std::uint32_t send_id, std::optional<SimResult>
             return false;
         }
         if (frame->kind == SimHostKind::kMessage) {
+            if (messages_.size() >= kMaxKeptMessages ||
+                frame->message.size() > kMaxKeptBytes - kept_bytes_) {
+                return false;
+            }
+            kept_bytes_ += frame->message.size();
             messages_.push_back(std::move(frame->message));
             continue;
         }
-        // Calls wait for their replies one at a time, so a reply to anything else, or a
-        // second one, means the two sides no longer agree.
-        if (frame->send_id != send_id || result) {
+        if (send_id != 0 && frame->send_id == send_id && !result) {
+            result = frame->result;
+            continue;
+        }
+        // The late reply of a call that gave up is passed over, once. A reply to a call
+        // never made, or a second one, means the two sides no longer agree.
+        const auto late = std::find(abandoned_.begin(), abandoned_.end(), frame->send_id);
+        if (late == abandoned_.end()) {
             return false;
         }
-        result = frame->result;
+        abandoned_.erase(late);
     }
 }
 
@@ -359,9 +388,20 @@ void LocalSimConnect::drop() {
         ++generation_;
     }
     decoder_ = WireFrameDecoder();
+    abandoned_.clear();
     // Messages that were not dispatched go with the connection: the library counts as
     // closed, and CallDispatch on a closed library delivers nothing.
     messages_.clear();
+    kept_bytes_ = 0;
+}
+
+void LocalSimConnect::lose() {
+    drop();
+    // As the library tells of a simulator that went away: a quit message at the next
+    // dispatch, the one thing a closed library still delivers. Close and Open forget it.
+    std::vector<std::uint8_t> quit = SimRecvBuilder(kSimRecvQuit).bytes();
+    kept_bytes_ = quit.size();
+    messages_.push_back(std::move(quit));
 }
 
 }  // namespace tavoro

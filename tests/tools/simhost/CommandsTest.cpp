@@ -21,7 +21,11 @@ protected:
         : model(state, [this] { return now; }), channel(model, [this](std::uint32_t event) {
               fired.push_back(event);
               return event == 7;  // the only menu event a client has
-          }) {}
+          }) {
+        channel.SetSimConnectControl([this](CommandChannel::SimConnectAction action) {
+            simconnect_actions.push_back(action);
+        });
+    }
 
     QJsonValue dumped(const QString& path) {
         const CommandResult result = channel.Run("dump");
@@ -37,6 +41,7 @@ protected:
     SimState state;
     SimModel model;
     std::vector<std::uint32_t> fired;
+    std::vector<CommandChannel::SimConnectAction> simconnect_actions;
     CommandChannel channel;
 };
 
@@ -119,12 +124,29 @@ INSTANTIATE_TEST_SUITE_P(
                     "set zulu 12:00:60", "set zulu 1:00:00", "set zulu 12:00", "set zulu 12-00-00",
                     "set local 12:00:00", "set local 7:30", "set ready 2", "set ready",
                     "set ready yes", "set colour red", "dump now", "quit now", "menu", "menu x",
-                    "menu -1", "menu 7 8", "menu 3"));
+                    "menu -1", "menu 7 8", "menu 3", "simconnect", "simconnect ",
+                    "simconnect stall", "simconnect hold now", "simconnect HOLD"));
 
 TEST_F(CommandsTest, MenuFiresTheEventAtTheClient) {
     EXPECT_EQ(channel.Run("menu 7").answer, "ok");
     EXPECT_EQ(channel.Run("menu 3").answer.rfind("error: ", 0), 0u);
     EXPECT_EQ(fired, (std::vector<std::uint32_t>{7, 3}));
+}
+
+TEST_F(CommandsTest, SimConnectCommandsReachTheSimConnectSide) {
+    using Action = CommandChannel::SimConnectAction;
+    for (const char* line : {"simconnect hold", "simconnect release", "simconnect drop"}) {
+        EXPECT_EQ(channel.Run(line).answer, "ok") << line;
+    }
+    EXPECT_EQ(simconnect_actions,
+              (std::vector<Action>{Action::kHold, Action::kRelease, Action::kDrop}));
+    EXPECT_EQ(channel.Run("simconnect stall").answer.rfind("error: ", 0), 0u);
+    EXPECT_EQ(simconnect_actions.size(), 3u);
+
+    SimState other_state;
+    SimModel other_model(other_state);
+    CommandChannel without_side(other_model, nullptr);
+    EXPECT_EQ(without_side.Run("simconnect hold").answer, "error: no SimConnect side");
 }
 
 TEST_F(CommandsTest, QuitAnswersAndAsksToStop) {

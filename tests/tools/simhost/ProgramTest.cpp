@@ -161,6 +161,9 @@ TEST_F(ProgramTest, HelpDocumentsEveryOptionAndCommand) {
                                "dump",          "quit"}) {
         EXPECT_TRUE(help.contains(needle)) << needle;
     }
+    for (const char* needle : {"simconnect hold", "simconnect release", "simconnect drop"}) {
+        EXPECT_TRUE(help.contains(needle)) << needle;
+    }
 }
 
 }  // namespace
