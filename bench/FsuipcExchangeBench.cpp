@@ -1,14 +1,22 @@
 // One polling exchange, the client's most frequent use of the simulator: the 16 reads of
 // the aircraft state sent through the Linux transport to a stand-in simulator that this
-// program starts in a temporary folder of its own.
+// program starts in a temporary folder of its own. Beside it, in the same run, the floor:
+// a bare round trip of a short line over a local stream socket to a process that touches a
+// shared block and answers, with none of the client's or the stand-in's code. It prints
+// how many times the floor one exchange takes.
 #include <benchmark/benchmark.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/linux/LocalFsuipcTransport.h"
 #include "sim/FsuipcClient.h"
@@ -91,6 +99,64 @@ private:
 
 StandIn stand_in;
 
+// The floor: a child process at the other end of a socket pair, sharing a block with this
+// one. For each message it reads, it reads a word of the block, writes one back and
+// answers two bytes, as the stand-in answers an exchange.
+class EchoProcess {
+public:
+    bool Start() {
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+            return false;
+        }
+        void* block = ::mmap(nullptr, tavoro::FsuipcClient::kBlockSize, PROT_READ | PROT_WRITE,
+                             MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (block == MAP_FAILED) {
+            return false;
+        }
+        block_ = static_cast<volatile std::uint32_t*>(block);
+        pid_ = ::fork();
+        if (pid_ < 0) {
+            return false;
+        }
+        if (pid_ == 0) {
+            ::close(ends[0]);
+            char message[64];
+            while (::read(ends[1], message, sizeof message) > 0) {
+                block_[4] = block_[0] + 1;
+                if (::write(ends[1], "1\n", 2) != 2) {
+                    break;
+                }
+            }
+            ::_exit(0);
+        }
+        ::close(ends[1]);
+        socket_ = ends[0];
+        return true;
+    }
+
+    void Stop() {
+        if (socket_ >= 0) {
+            ::close(socket_);  // the child's read ends, and so does the child
+            socket_ = -1;
+        }
+        if (pid_ > 0) {
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+    int socket() const { return socket_; }
+    volatile std::uint32_t* block() const { return block_; }
+
+private:
+    pid_t pid_ = -1;
+    int socket_ = -1;
+    volatile std::uint32_t* block_ = nullptr;
+};
+
+EchoProcess echo;
+
 struct PollingRead {
     std::uint32_t offset;
     std::uint32_t size;
@@ -122,11 +188,52 @@ void PollingExchange(benchmark::State& state) {
         benchmark::DoNotOptimize(values);
     }
 }
-// Repetitions give a median that one slow moment of a shared machine does not move.
+void BareRoundTrip(benchmark::State& state) {
+    // As long as the client's message: the block's name and a newline.
+    const std::string line = "FsasmLib:IPC:" + std::to_string(::getpid()) + ":1\n";
+    char answer[64];
+    std::uint32_t sent = 0;
+    for (auto _ : state) {
+        echo.block()[0] = ++sent;
+        if (::write(echo.socket(), line.data(), line.size()) != static_cast<ssize_t>(line.size()) ||
+            ::read(echo.socket(), answer, sizeof answer) != 2 || echo.block()[4] != sent + 1) {
+            state.SkipWithError("the echo process did not answer");
+            break;
+        }
+    }
+}
+
+// Wall time: most of an exchange is spent waiting for the other process. Repetitions
+// give a median that one slow moment of a shared machine does not move.
 BENCHMARK(PollingExchange)
     ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
     ->Repetitions(9)
     ->ReportAggregatesOnly(true);
+BENCHMARK(BareRoundTrip)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+
+// The console report, keeping each benchmark's median to compare them at the end.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    // Plain text: the report is mostly read from a log.
+    MedianReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
+                !run.error_occurred) {
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    std::map<std::string, double> medians;
+};
 
 }  // namespace
 
@@ -135,13 +242,34 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
+    // Forked first, while this process has no other thread.
+    if (!echo.Start()) {
+        std::fprintf(stderr, "error: the echo process did not start\n");
+        echo.Stop();
+        return 1;
+    }
     if (!stand_in.Start()) {
         std::fprintf(stderr, "error: the stand-in simulator did not start\n");
         stand_in.Stop();
+        echo.Stop();
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     stand_in.Stop();
+    echo.Stop();
+
+    const auto exchange = reporter.medians.find("PollingExchange");
+    const auto floor = reporter.medians.find("BareRoundTrip");
+    if (exchange == reporter.medians.end() || floor == reporter.medians.end() ||
+        floor->second <= 0) {
+        std::fprintf(stderr, "both benchmarks must run to compare them\n");
+        return 1;
+    }
+    std::printf(
+        "one polling exchange takes %.1f us, a bare round trip %.1f us: %.2f times the floor "
+        "(the goal is at most 2)\n",
+        exchange->second, floor->second, exchange->second / floor->second);
     return 0;
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -644,9 +645,10 @@ TEST(ProgramEndTest, TerminationRunsTheCloseStep) {
     QProcess client;
     ASSERT_TRUE(folder.Start(client));
 
-    auto mappings = [&] { return QDir(host.folder()).entryList({"FsasmLib*"}, QDir::Files); };
-    ASSERT_TRUE(WaitUntil(
-        [&] { return host.Dump()["menu_items"].toArray().size() == 4 && mappings().size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        const QJsonObject dump = host.Dump();
+        return dump["menu_items"].toArray().size() == 4 && dump["fsuipc_clients"] == 1;
+    }));
 
     client.terminate();
     ASSERT_TRUE(client.waitForFinished(30000));
@@ -655,8 +657,26 @@ TEST(ProgramEndTest, TerminationRunsTheCloseStep) {
     QFile saved(ini_path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll().contains("[ATIS]"));
-    EXPECT_TRUE(WaitUntil([&] { return host.Dump()["menu_items"].toArray().isEmpty(); }));
-    EXPECT_TRUE(mappings().isEmpty());
+    EXPECT_TRUE(WaitUntil([&] {
+        const QJsonObject dump = host.Dump();
+        return dump["menu_items"].toArray().isEmpty() && dump["fsuipc_clients"] == 0;
+    }));
+    EXPECT_TRUE(QDir(host.folder()).entryList({"FsasmLib*"}, QDir::Files).isEmpty());
+}
+
+// Whether the process `pid` holds the FSUIPC block, an anonymous memory file.
+bool holdsBlock(qint64 pid) {
+    const QString fds = QString("/proc/%1/fd").arg(pid);
+    for (const QString& fd :
+         QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[256];
+        const QByteArray link = QFile::encodeName(fds + "/" + fd);
+        const ssize_t size = ::readlink(link.constData(), target, sizeof target);
+        if (size > 0 && QByteArray(target, size).contains("memfd:FsasmLib")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // A signal that comes as soon as the simulator link is open, while the program is still
@@ -670,18 +690,17 @@ TEST(ProgramEndTest, TerminationDuringStartUpRunsTheCloseStep) {
     ASSERT_TRUE(program.Start(client));
 
     // Watched without the event loop, so the signal leaves the moment the block exists.
-    QDir folder(host.folder());
     const auto deadline = std::chrono::steady_clock::now() + test::kDeadline;
-    while (folder.entryList({"FsasmLib*"}, QDir::Files).isEmpty() &&
-           std::chrono::steady_clock::now() < deadline) {
+    while (!holdsBlock(client.processId()) && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_FALSE(folder.entryList({"FsasmLib*"}, QDir::Files).isEmpty());
+    ASSERT_TRUE(holdsBlock(client.processId()));
     client.terminate();
     ASSERT_TRUE(client.waitForFinished(30000));
     EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(client.exitCode(), 0);
-    EXPECT_TRUE(folder.entryList({"FsasmLib*"}, QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(host.folder()).entryList({"FsasmLib*"}, QDir::Files).isEmpty());
+    EXPECT_TRUE(WaitUntil([&] { return host.Dump()["fsuipc_clients"] == 0; }));
 }
 
 }  // namespace

@@ -1,17 +1,26 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/linux/LocalFsuipcTransport.h"
 #include "sim/FsuipcClient.h"
@@ -33,6 +42,35 @@ std::string fileMode(const std::string& path) {
     return mode;
 }
 
+// The descriptor through which this process holds the block named `name`, or -1.
+int heldDescriptor(const std::string& name) {
+    for (const QString& entry :
+         QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::System | QDir::AllEntries)) {
+        char target[512];
+        const std::string link = "/proc/self/fd/" + entry.toStdString();
+        const ssize_t size = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (size > 0 &&
+            std::string(target, static_cast<std::size_t>(size)).find(name) != std::string::npos) {
+            return entry.toInt();
+        }
+    }
+    return -1;
+}
+
+// What the rendezvous folder holds that is not a socket.
+QStringList nonSockets(const QString& folder) {
+    QStringList found;
+    for (const QFileInfo& entry :
+         QDir(folder).entryInfoList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(entry.filePath()).constData(), &info) != 0 ||
+            !S_ISSOCK(info.st_mode)) {
+            found << entry.fileName();
+        }
+    }
+    return found;
+}
+
 // A listening socket of the test's own, standing for the server window.
 class Listener {
 public:
@@ -47,6 +85,14 @@ public:
     ~Listener() { Close(); }
     bool bound() const { return bound_; }
     int fd() const { return fd_; }
+    // The next connection, waiting at most `limit`; -1 when none came.
+    int Accept(std::chrono::milliseconds limit = test::kDeadline) const {
+        pollfd readable{fd_, POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(limit.count())) != 1) {
+            return -1;
+        }
+        return ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    }
     // Stops listening but leaves the socket file, as a crashed server does.
     void Close() {
         if (fd_ >= 0) {
@@ -60,14 +106,54 @@ private:
     bool bound_ = false;
 };
 
-// Reads one line from an accepted connection, the way the server does.
-std::string readLine(int fd) {
+// One message as the server receives it: the line, and the descriptors that came with it
+// (each describing the file it points to; the descriptors themselves are closed).
+struct Message {
     std::string line;
-    char c;
-    while (::recv(fd, &c, 1, 0) == 1 && c != '\n') {
-        line += c;
+    bool complete = false;  // the line ended before the connection or the wait did
+    std::vector<struct stat> descriptors;
+    std::vector<int> seals;
+};
+
+Message readMessage(int fd) {
+    Message message;
+    for (;;) {
+        pollfd readable{fd, POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(test::kDeadline.count())) != 1) {
+            return message;
+        }
+        char c;
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)];
+        iovec io{&c, 1};
+        msghdr header{};
+        header.msg_iov = &io;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        if (::recvmsg(fd, &header, MSG_CMSG_CLOEXEC) != 1) {
+            return message;
+        }
+        for (cmsghdr* part = CMSG_FIRSTHDR(&header); part; part = CMSG_NXTHDR(&header, part)) {
+            for (std::size_t i = 0; i < (part->cmsg_len - CMSG_LEN(0)) / sizeof(int); ++i) {
+                int received;
+                std::memcpy(&received, CMSG_DATA(part) + i * sizeof(int), sizeof received);
+                struct stat info {};
+                ::fstat(received, &info);
+                message.descriptors.push_back(info);
+                message.seals.push_back(::fcntl(received, F_GET_SEALS));
+                ::close(received);
+            }
+        }
+        if (c == '\n') {
+            message.complete = true;
+            return message;
+        }
+        message.line += c;
     }
-    return line;
+}
+
+void answer(int fd, std::string_view text) {
+    ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
 }
 
 class LocalTransportTest : public testing::Test {
@@ -79,6 +165,8 @@ protected:
         ASSERT_EQ(transport.FindServerWindow(), Window::Uipcmain);
         ASSERT_TRUE(transport.RegisterMessage("FsasmLib:IPC"));
         ASSERT_TRUE(transport.AddBlockAtom(atom));
+        ASSERT_TRUE(transport.CreateMapping(atom, 0x8000));
+        ASSERT_NE(transport.MapView(), nullptr);
     }
 
     QTemporaryDir temp;
@@ -86,34 +174,35 @@ protected:
     LocalFsuipcTransport transport;
 };
 
-TEST_F(LocalTransportTest, MappingIsAPrivateFileInAPrivateFolder) {
+TEST_F(LocalTransportTest, TheMappingIsASealedMemoryFileThatNobodyFindsInTheFolder) {
     ASSERT_TRUE(transport.CreateMapping("FsasmLib:IPC:1F:1", 0x8000));
-    const std::string path = folder + "/FsasmLib:IPC:1F:1";
-    EXPECT_EQ(fileMode(folder), "700");
-    EXPECT_EQ(fileMode(path), "600");
+    const int held = heldDescriptor("FsasmLib:IPC:1F:1");
+    ASSERT_GE(held, 0);
+    const int seals = ::fcntl(held, F_GET_SEALS);
+    EXPECT_EQ(seals & (F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL),
+              F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL);
     struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    ASSERT_EQ(::fstat(held, &info), 0);
     EXPECT_EQ(info.st_size, 0x8000);
+    EXPECT_EQ(nonSockets(QString::fromStdString(folder)), QStringList());
 
-    // What the view holds is what the file holds: the server sees the client's block.
+    // What the view holds is what the block holds: the server sees the client's bytes.
     std::uint8_t* view = transport.MapView();
     ASSERT_NE(view, nullptr);
     std::memcpy(view + 0x7FFC, "abcd", 4);
     char bytes[4] = {};
-    FILE* file = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    std::fseek(file, 0x7FFC, SEEK_SET);
-    EXPECT_EQ(std::fread(bytes, 1, 4, file), 4u);
-    std::fclose(file);
+    EXPECT_EQ(::pread(held, bytes, 4, 0x7FFC), 4);
     EXPECT_EQ(std::string(bytes, 4), "abcd");
 
-    // A second mapping of the same name fails while the first exists.
+    // A second mapping of the same name fails while the first exists, as on Windows.
     LocalFsuipcTransport other(folder);
     EXPECT_FALSE(other.CreateMapping("FsasmLib:IPC:1F:1", 0x8000));
+    LocalFsuipcTransport third(folder);
+    EXPECT_TRUE(third.CreateMapping("FsasmLib:IPC:20:1", 0x8000)) << "another name";
 
     transport.UnmapView();
     transport.CloseMapping();
-    EXPECT_EQ(fileMode(path), "missing");
+    EXPECT_EQ(heldDescriptor("FsasmLib:IPC:1F:1"), -1);
     EXPECT_TRUE(other.CreateMapping("FsasmLib:IPC:1F:1", 0x8000));
 }
 
@@ -152,16 +241,22 @@ TEST_F(LocalTransportTest, NoAnswerInTimeIsATimeOut) {
     EXPECT_FALSE(result.sent);
     EXPECT_FALSE(result.system_error);
 
-    // The message itself did go out: the atom's name on a line of its own. The probe
-    // connection of FindServerWindow comes first and carries nothing.
-    const int probe = ::accept(silent.fd(), nullptr, nullptr);
+    // The message itself did go out: the atom's name on a line of its own, with the
+    // block's descriptor. The probe connection of FindServerWindow comes first and
+    // carries nothing.
+    const int probe = silent.Accept();
     ASSERT_GE(probe, 0);
-    EXPECT_EQ(readLine(probe), "");
+    EXPECT_EQ(readMessage(probe).line, "");
     ::close(probe);
-    const int message = ::accept(silent.fd(), nullptr, nullptr);
-    ASSERT_GE(message, 0);
-    EXPECT_EQ(readLine(message), "FsasmLib:IPC:1F:1");
-    ::close(message);
+    const int connection = silent.Accept();
+    ASSERT_GE(connection, 0);
+    const Message message = readMessage(connection);
+    ::close(connection);
+    EXPECT_TRUE(message.complete);
+    EXPECT_EQ(message.line, "FsasmLib:IPC:1F:1");
+    ASSERT_EQ(message.descriptors.size(), 1u);
+    EXPECT_EQ(message.descriptors[0].st_size, 0x8000);
+    EXPECT_EQ(message.seals[0] & (F_SEAL_SHRINK | F_SEAL_GROW), F_SEAL_SHRINK | F_SEAL_GROW);
 }
 
 TEST_F(LocalTransportTest, NoListenerIsASystemError) {
@@ -179,6 +274,124 @@ TEST_F(LocalTransportTest, NoListenerIsASystemError) {
     EXPECT_TRUE(result.system_error) << "socket missing";
 }
 
+// A server window played by a thread of the test, which runs `script` on the listener
+// while the test drives the transport. Each step of the script waits at most the
+// generous test deadline, so a transport that does not do what the script expects fails
+// the test rather than hanging it.
+class ScriptedServerTest : public LocalTransportTest {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(PreparePrivateFolder(folder), "");
+        server.emplace(folder + "/UIPCMAIN");
+        ASSERT_TRUE(server->bound());
+    }
+    void TearDown() override {
+        if (script.joinable()) {
+            script.join();
+        }
+    }
+    // Runs `steps` on the server's thread, after the probe of FindServerWindow.
+    void Serve(std::function<void()> steps) {
+        script = std::thread([this, steps = std::move(steps)] {
+            ::close(server->Accept());
+            steps();
+        });
+    }
+
+    std::optional<Listener> server;
+    std::thread script;
+};
+
+TEST_F(ScriptedServerTest, OneConnectionCarriesEveryMessageOfTheLink) {
+    std::vector<Message> messages;
+    bool only_one_connection = false;
+    Serve([&] {
+        const int connection = server->Accept();
+        for (int i = 0; i < 3; ++i) {
+            messages.push_back(readMessage(connection));
+            answer(connection, "1\n");
+        }
+        // The link ends with its mapping: the server sees the end of the connection.
+        messages.push_back(readMessage(connection));
+        ::close(connection);
+        only_one_connection = server->Accept(std::chrono::milliseconds(0)) < 0;
+    });
+    link();
+    for (int i = 0; i < 3; ++i) {
+        const FsuipcTransport::SendResult result = transport.SendRequest(30000);
+        EXPECT_TRUE(result.sent) << i;
+        EXPECT_EQ(result.result, 1u) << i;
+    }
+    transport.CloseMapping();
+    script.join();
+
+    ASSERT_EQ(messages.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(messages[i].line, "FsasmLib:IPC:1F:1") << i;
+        // The block is handed over once, with the first message.
+        EXPECT_EQ(messages[i].descriptors.size(), i == 0 ? 1u : 0u) << i;
+    }
+    EXPECT_FALSE(messages[3].complete);
+    EXPECT_TRUE(only_one_connection);
+}
+
+TEST_F(ScriptedServerTest, ALateAnswerIsNeverTakenForTheNextMessagesAnswer) {
+    std::promise<void> timed_out;
+    std::promise<void> answered_late;
+    Message again;
+    Serve([&] {
+        const int first = server->Accept();
+        readMessage(first);
+        timed_out.get_future().wait();
+        answer(first, "1\n");  // too late: the client has given up on it
+        answered_late.set_value();
+        // The next message comes on a new connection, handing the block over again.
+        const int second = server->Accept();
+        again = readMessage(second);
+        answer(second, "0\n");
+        ::close(second);
+        ::close(first);
+    });
+    link();
+    FsuipcTransport::SendResult result = transport.SendRequest(300);
+    EXPECT_FALSE(result.sent);
+    EXPECT_FALSE(result.system_error);
+    timed_out.set_value();
+    answered_late.get_future().wait();
+    result = transport.SendRequest(30000);
+    script.join();
+    EXPECT_TRUE(result.sent);
+    EXPECT_EQ(result.result, 0u) << "the late \"1\" was taken for this message's answer";
+    EXPECT_EQ(again.line, "FsasmLib:IPC:1F:1");
+    EXPECT_EQ(again.descriptors.size(), 1u);
+}
+
+TEST_F(ScriptedServerTest, AConnectionTheServerEndedIsReplacedWithoutFailingTheMessage) {
+    std::promise<void> ended;
+    Message again;
+    Serve([&] {
+        const int first = server->Accept();
+        readMessage(first);
+        answer(first, "1\n");
+        ::close(first);  // a stand-in that went away between two exchanges
+        ended.set_value();
+        const int second = server->Accept();
+        again = readMessage(second);
+        answer(second, "1\n");
+        readMessage(second);
+        ::close(second);
+    });
+    link();
+    EXPECT_EQ(transport.SendRequest(30000).result, 1u);
+    ended.get_future().wait();
+    const FsuipcTransport::SendResult result = transport.SendRequest(30000);
+    transport.CloseMapping();
+    script.join();
+    EXPECT_TRUE(result.sent);
+    EXPECT_EQ(result.result, 1u);
+    EXPECT_EQ(again.descriptors.size(), 1u) << "the block is handed over again";
+}
+
 struct AnswerCase {
     const char* name;
     std::string answer;  // what the server writes before closing
@@ -187,24 +400,18 @@ struct AnswerCase {
     std::uintptr_t result;
 };
 
-class AnswerTest : public LocalTransportTest, public testing::WithParamInterface<AnswerCase> {};
+class AnswerTest : public ScriptedServerTest, public testing::WithParamInterface<AnswerCase> {};
 
 TEST_P(AnswerTest, IsReadAsOneNumberedLine) {
-    ASSERT_EQ(PreparePrivateFolder(folder), "");
-    Listener server(folder + "/UIPCMAIN");
-    ASSERT_TRUE(server.bound());
-    link();
-    // Serves the probe, then the message, from a thread: the transport blocks.
-    std::thread serve([&] {
-        ::close(::accept(server.fd(), nullptr, nullptr));
-        const int fd = ::accept(server.fd(), nullptr, nullptr);
-        readLine(fd);
-        const std::string& answer = GetParam().answer;
-        ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+    Serve([&] {
+        const int fd = server->Accept();
+        readMessage(fd);
+        answer(fd, GetParam().answer);
         ::close(fd);
     });
+    link();
     const FsuipcTransport::SendResult result = transport.SendRequest(30000);
-    serve.join();
+    script.join();
     EXPECT_EQ(result.sent, GetParam().sent);
     EXPECT_EQ(result.system_error, GetParam().system_error);
     EXPECT_EQ(result.result, GetParam().result);
@@ -319,18 +526,97 @@ TEST_F(StandInTest, WritesReachTheSimulator) {
 TEST_F(StandInTest, AMappingInUseUnderTheClientsNameFailsTheOpen) {
     char name[64];
     std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:1", transport.CurrentProcessId());
-    const std::string path = sim.folder().toStdString() + "/" + name;
-    const int holder = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);  // as a live client holds its block
+    // Another transport of this process holds a block of that name, as a live client would.
+    auto holder = std::make_unique<LocalFsuipcTransport>(sim.folder().toStdString());
+    ASSERT_TRUE(holder->CreateMapping(name, FsuipcClient::kBlockSize));
     EXPECT_FALSE(client.Open(0));
     EXPECT_EQ(client.error(), kFsuipcMappingFailed);
 
-    // Once its holder is gone the file is a leftover: it is replaced and the link opens.
-    ::close(holder);
+    // Once its holder has let it go, the name is free and the link opens.
+    holder.reset();
     EXPECT_TRUE(client.Open(0)) << FsuipcErrorText(client.error());
+    EXPECT_EQ(nonSockets(sim.folder()), QStringList());
+}
+
+TEST_F(StandInTest, TheStandInHoldsTheBlockForTheLifeOfTheLink) {
+    ASSERT_TRUE(client.Open(0));
+    EXPECT_EQ(sim.Dump()["fsuipc_clients"], 1);
+    read<std::uint32_t>(0x02B4);
+    read<std::uint32_t>(0x02B4);
+    EXPECT_EQ(sim.Dump()["fsuipc_clients"], 1) << "one link, one connection";
     client.Close();
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
+    EXPECT_TRUE(test::WaitUntil([&] { return sim.Dump()["fsuipc_clients"] == 0; }));
+}
+
+// Any process of the user can reach the client's block through /proc/<pid>/fd. Were it
+// able to cut the block short, the client's next copy out of it would die of SIGBUS; so
+// no resize may take, from the client's own descriptor or from a new one opened there.
+TEST_F(StandInTest, NobodyCanResizeTheBlockUnderTheClient) {
+    ASSERT_TRUE(client.Open(0)) << FsuipcErrorText(client.error());
+    char name[64];
+    std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:1", transport.CurrentProcessId());
+    const int held = heldDescriptor(name);
+    ASSERT_GE(held, 0) << "the block is held through a descriptor";
+    const std::string through_proc = "/proc/self/fd/" + std::to_string(held);
+    const int other = ::open(through_proc.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    for (const off_t size : {off_t{0}, off_t{0x4000}, off_t{0x10000}}) {
+        EXPECT_NE(::ftruncate(other, size), 0) << "resized to " << size << " through /proc";
+        EXPECT_NE(::ftruncate(held, size), 0) << "resized to " << size;
+    }
+    ::close(other);
+    struct stat info {};
+    ASSERT_EQ(::fstat(held, &info), 0);
+    // Checked before the client touches the block again: a shorter one would kill the test.
+    ASSERT_EQ(info.st_size, off_t{0x8000});
+
+    set("set xpd 4321");
+    EXPECT_EQ(read<std::uint16_t>(0x0354), 0x4321);
+    EXPECT_EQ(nonSockets(sim.folder()), QStringList()) << "no block files in the folder";
+    client.Close();
+    EXPECT_EQ(heldDescriptor(name), -1) << "closing lets the block go";
+}
+
+// The stand-in's resident memory in kB, from /proc; 0 when it cannot be read.
+long residentKb(qint64 pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmRSS:") {
+            long kb = 0;
+            status >> kb;
+            return kb;
+        }
+    }
+    return 0;
+}
+
+// Polling as fast as the client can: the stand-in keeps up, and whatever it spends on an
+// exchange is given back, so its memory stays flat however many there are.
+TEST_F(StandInTest, KeepsUpWithExchangesAsFastAsTheClientSendsThem) {
+    ASSERT_TRUE(client.Open(0));
+    std::uint32_t values[16];
+    auto exchanges = [&](int count, std::chrono::steady_clock::time_point deadline) {
+        for (int i = 0; i < count; ++i) {
+            for (std::uint32_t& value : values) {
+                if (!client.Read(0x02B4, 4, &value)) {
+                    return false;
+                }
+            }
+            if (!client.Process() || std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+        }
+        return true;
+    };
+    // Far more than the few milliseconds these take: only a stand-in that falls behind,
+    // each exchange slower than the last, runs out of it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    ASSERT_TRUE(exchanges(2000, deadline)) << FsuipcErrorText(client.error());
+    const long before = residentKb(sim.processId());
+    ASSERT_GT(before, 0);
+    ASSERT_TRUE(exchanges(20000, deadline)) << FsuipcErrorText(client.error());
+    EXPECT_LT(residentKb(sim.processId()) - before, 4096) << "kB more after 20,000 exchanges";
 }
 
 TEST_F(StandInTest, AStandInThatDiedFailsTheExchangeWithASendError) {

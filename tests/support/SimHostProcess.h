@@ -35,6 +35,7 @@ public:
     // Ends the stand-in at once, as a crash would.
     void Kill();
     bool running() const { return process_.state() != QProcess::NotRunning; }
+    qint64 processId() const { return process_.processId(); }
 
 private:
     void readOutput();

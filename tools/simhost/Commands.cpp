@@ -437,6 +437,7 @@ QJsonObject DumpState(const SimState& state) {
         {"plan_path", text(state.plan_path)},
         {"library_version", state.library_version},
         {"display_control", state.display_control},
+        {"fsuipc_clients", state.fsuipc_clients},
         {"menu_items", menu_items},
         {"ai_objects", ai_objects},
         {"weather",

@@ -1,9 +1,15 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "simhost/OffsetSpace.h"
 #include "simhost/SimModel.h"
@@ -15,13 +21,19 @@ namespace tavoro::simhost {
 // is left alone and reported. The reason when the path cannot be used, else empty.
 QString ClaimSocketPath(const QString& path);
 
-// The stand-in's FSUIPC side. Each connection on the window's socket carries one line,
-// the name of a mapping in the rendezvous folder; the block in it is served against the
-// offset space and the answer line is "1" (handled) or "0" (refused or not walkable).
+// The stand-in's FSUIPC side. A client connects to the window's socket once per link and
+// hands its block over with the first line it sends there: the block's name, with the
+// descriptor of a memory file sealed against shrinking and growing. The block stays
+// mapped while the connection lasts; each line (the same name) asks for it to be served
+// against the offset space and is answered "1" (handled) or "0" (not walkable). A
+// hand-over it refuses is answered "0" and the connection closed.
 class FsuipcServer : public QObject {
     Q_OBJECT
 
 public:
+    // The client's block; only this much of a handed-over memory file is ever mapped.
+    static constexpr std::size_t kBlockSize = 0x8000;
+
     FsuipcServer(SimModel& model, std::string folder, FsuipcVersions versions,
                  QObject* parent = nullptr);
     ~FsuipcServer() override;
@@ -30,16 +42,29 @@ public:
     // reason when it cannot, the empty text when it listens.
     QString Listen(const QString& window);
 
-    // Serves the block in the mapping called `name`; the answer for the client.
-    int ServeMapping(const std::string& name);
+    // The clients linked now: connections holding a block.
+    std::size_t linked_clients() const;
 
 private:
-    void accept();
+    class Listener;
+    struct Connection;
+
+    void adopt(int fd);
+    void onReadable(std::uint32_t id);
+    // The answer to one line of `connection`.
+    int serve(Connection& connection, std::string_view line);
+    void drop(std::uint32_t id);
+    // Drops the connections that handed no block over in time.
+    void sweep();
+    void publish();
 
     SimModel& model_;
     std::string folder_;
     OffsetSpace space_;
-    QLocalServer server_;
+    std::unique_ptr<Listener> listener_;
+    std::map<std::uint32_t, std::unique_ptr<Connection>> connections_;
+    std::uint32_t next_connection_ = 1;
+    QTimer sweep_;  // one for all connections, running while one waits for its block
 };
 
 }  // namespace tavoro::simhost

@@ -108,6 +108,7 @@ struct SimState {
     std::string plan_path;                 // the flight-plan path offset's text
     std::uint16_t library_version = 0;     // what the client wrote at 0x330A
     std::int16_t display_control = 0;      // the last value written at 0x32FA (-1: until replaced)
+    int fsuipc_clients = 0;                // FSUIPC clients linked, each block mapped here
     std::vector<SimMenuItem> menu_items;
     std::vector<SimAiObject> ai_objects;
     SimWeather weather;

@@ -2,10 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +11,8 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -26,37 +26,28 @@ using SteadyClock = std::chrono::steady_clock;
 // The answer is one short decimal number; a longer line is no answer of the server's.
 constexpr std::size_t kMaxAnswer = 32;
 
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
+// The names of the mappings this process holds. A Windows mapping name is unique while
+// the mapping lives; an anonymous memory file has no such rule, so it is kept here.
+class MappingNames {
 public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
+    bool Claim(const std::string& name) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        return names_.insert(name).second;
     }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
+    void Release(const std::string& name) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        names_.erase(name);
+    }
 
 private:
-    int fd_;
+    std::mutex lock_;
+    std::set<std::string> names_;
 };
 
-int createExclusive(const std::string& path) {
-    return ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
-}
-
-// Removes the block file at `path` when it is ours and nobody holds its lock: its client
-// is gone. False when it is in use, or not a file of ours.
-bool removeAbandoned(const std::string& path) {
-    const Descriptor file(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    struct stat info {};
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_uid != ::getuid() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-        return false;
-    }
-    return ::unlink(path.c_str()) == 0;
+MappingNames& mappingNames() {
+    // Never destroyed: a transport may close its mapping during the program's own end.
+    static auto* names = new MappingNames;
+    return *names;
 }
 
 }  // namespace
@@ -64,12 +55,14 @@ bool removeAbandoned(const std::string& path) {
 LocalFsuipcTransport::LocalFsuipcTransport(std::string folder) : folder_(std::move(folder)) {}
 
 LocalFsuipcTransport::~LocalFsuipcTransport() {
-    // A client that did not close leaves no mapping file behind.
     UnmapView();
     CloseMapping();
+    disconnect();
 }
 
 FsuipcTransport::ServerWindow LocalFsuipcTransport::FindServerWindow() {
+    // A new search starts a new link: the block goes over again to whoever is found.
+    disconnect();
     // A window exists when its socket accepts a connection: a socket file left by a
     // stand-in that died does not count.
     const std::pair<const char*, ServerWindow> windows[] = {
@@ -95,53 +88,48 @@ bool LocalFsuipcTransport::RegisterMessage(std::string_view name) {
 }
 
 bool LocalFsuipcTransport::AddBlockAtom(std::string_view name) {
-    // The name travels as one line and names a file in the folder.
+    // The name travels as one line.
     if (name.empty() || name.find_first_of(std::string_view("/\n\0", 3)) != name.npos) {
         return false;
     }
-    atom_ = std::string(name);
+    disconnect();
+    line_ = std::string(name) + "\n";
     return true;
 }
 
 void LocalFsuipcTransport::DeleteBlockAtom() {
-    atom_.clear();
+    disconnect();
+    line_.clear();
 }
 
 bool LocalFsuipcTransport::CreateMapping(std::string_view name, std::size_t size) {
-    if (mapping_fd_ >= 0 || name.empty() ||
+    if (mapping_fd_ >= 0 || size == 0 || name.empty() ||
         name.find_first_of(std::string_view("/\0", 2)) != name.npos) {
         return false;
     }
-    if (!PreparePrivateFolder(folder_).empty()) {
+    std::string claimed(name);
+    // A mapping of that name already there is a failure, as on Windows.
+    if (!mappingNames().Claim(claimed)) {
         return false;
     }
-    std::string path = folder_ + "/" + std::string(name);
-    // O_EXCL: a mapping of that name already there is a failure, as on Windows, and
-    // never a file someone else prepared for us. A Windows mapping ends with its owner,
-    // though, and a file does not: one whose owner died (nobody holds its lock) is taken
-    // away first, or a client that crashed would block every later one with its id.
-    int fd = createExclusive(path);
-    if (fd < 0 && errno == EEXIST && removeAbandoned(path)) {
-        fd = createExclusive(path);
-    }
+    // An anonymous memory file, which ends with its last user: nothing in the folder for
+    // anyone to open or leave behind. It is sealed at its size, so that whoever reaches it
+    // anyway (through /proc) can never shrink it under a reader, which would turn the
+    // next copy out of it into SIGBUS.
+    const int fd = ::memfd_create(claimed.c_str(), MFD_CLOEXEC | MFD_ALLOW_SEALING);
     if (fd < 0) {
+        mappingNames().Release(claimed);
         return false;
     }
-    // Held while the mapping lives; the system drops it when the process ends.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::ftruncate(fd, static_cast<off_t>(size)) != 0 ||
+        ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0) {
         ::close(fd);
-        ::unlink(path.c_str());
-        return false;
-    }
-    // The umask may only have narrowed the mode; make it exactly owner read-write.
-    if (::fchmod(fd, 0600) != 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        ::close(fd);
-        ::unlink(path.c_str());
+        mappingNames().Release(claimed);
         return false;
     }
     mapping_fd_ = fd;
     mapping_size_ = size;
-    mapping_path_ = std::move(path);
+    mapping_name_ = std::move(claimed);
     return true;
 }
 
@@ -169,39 +157,53 @@ void LocalFsuipcTransport::UnmapView() {
 
 void LocalFsuipcTransport::CloseMapping() {
     UnmapView();
+    // The stand-in lets its copy of the block go when the connection ends.
+    disconnect();
     if (mapping_fd_ >= 0) {
         ::close(mapping_fd_);
-        ::unlink(mapping_path_.c_str());
+        mappingNames().Release(mapping_name_);
         mapping_fd_ = -1;
         mapping_size_ = 0;
-        mapping_path_.clear();
+        mapping_name_.clear();
     }
 }
 
 void LocalFsuipcTransport::ForgetWindow() {
+    disconnect();
     window_.clear();
 }
 
-FsuipcTransport::SendResult LocalFsuipcTransport::SendRequest(int timeout_ms) {
-    // Without a window or an atom there is nobody to send to: as a failed system call.
-    if (window_.empty() || atom_.empty() || message_.empty()) {
-        return {false, true, 0};
+void LocalFsuipcTransport::disconnect() {
+    if (connection_ >= 0) {
+        ::close(connection_);
+        connection_ = -1;
     }
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+}
 
-    // A new connection per message: the late answer of an attempt that timed out goes
-    // to its own closed socket and can never be taken for the next attempt's.
-    const Descriptor socket(ConnectLocalSocket(folder_ + "/" + window_, deadline));
-    if (socket.get() < 0) {
-        return {false, errno != ETIMEDOUT, 0};
-    }
-
-    const std::string line = atom_ + "\n";
+LocalFsuipcTransport::Outcome LocalFsuipcTransport::sendLine(SteadyClock::time_point deadline,
+                                                             bool with_block) {
     std::size_t sent = 0;
-    while (sent < line.size()) {
-        // MSG_NOSIGNAL: a server that went away gives EPIPE here, never SIGPIPE.
-        const ssize_t n =
-            ::send(socket.get(), line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+    while (sent < line_.size()) {
+        ssize_t n;
+        if (with_block && sent == 0) {
+            // The block's descriptor rides on the first bytes of the connection.
+            iovec io{line_.data(), line_.size()};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+            msghdr message{};
+            message.msg_iov = &io;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            cmsghdr* header = CMSG_FIRSTHDR(&message);
+            header->cmsg_level = SOL_SOCKET;
+            header->cmsg_type = SCM_RIGHTS;
+            header->cmsg_len = CMSG_LEN(sizeof(int));
+            std::memcpy(CMSG_DATA(header), &mapping_fd_, sizeof(int));
+            // MSG_NOSIGNAL: a server that went away gives EPIPE here, never SIGPIPE.
+            n = ::sendmsg(connection_, &message, MSG_NOSIGNAL);
+        } else {
+            n = ::send(connection_, line_.data() + sent, line_.size() - sent, MSG_NOSIGNAL);
+        }
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;
@@ -210,52 +212,91 @@ FsuipcTransport::SendResult LocalFsuipcTransport::SendRequest(int timeout_ms) {
             continue;
         }
         if (n < 0 && errno == EAGAIN) {
-            pollfd writable{socket.get(), POLLOUT, 0};
+            pollfd writable{connection_, POLLOUT, 0};
             if (::poll(&writable, 1, MillisecondsUntil(deadline)) == 0) {
-                return {false, false, 0};
+                return Outcome::kTimedOut;
             }
             continue;
         }
+        return Outcome::kFailed;
+    }
+    return Outcome::kDone;
+}
+
+LocalFsuipcTransport::Outcome LocalFsuipcTransport::handOver(SteadyClock::time_point deadline) {
+    connection_ = ConnectLocalSocket(folder_ + "/" + window_, deadline);
+    if (connection_ < 0) {
+        return errno == ETIMEDOUT ? Outcome::kTimedOut : Outcome::kFailed;
+    }
+    return sendLine(deadline, true);
+}
+
+FsuipcTransport::SendResult LocalFsuipcTransport::SendRequest(int timeout_ms) {
+    // Without a window, an atom or a block there is nobody to send to: as a failed
+    // system call.
+    if (window_.empty() || line_.empty() || message_.empty() || mapping_fd_ < 0) {
         return {false, true, 0};
     }
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
 
-    std::string answer;
-    while (answer.find('\n') == std::string::npos) {
-        pollfd readable{socket.get(), POLLIN, 0};
+    Outcome sent;
+    if (connection_ >= 0) {
+        sent = sendLine(deadline, false);
+        // A connection the server ended since the last answer (a stand-in started
+        // again) is no fault of this message: it goes on a new one.
+        if (sent == Outcome::kFailed) {
+            disconnect();
+            sent = handOver(deadline);
+        }
+    } else {
+        sent = handOver(deadline);
+    }
+    if (sent != Outcome::kDone) {
+        disconnect();
+        return {false, sent == Outcome::kFailed, 0};
+    }
+
+    // One connection carries every message of the link, so an answer that comes late
+    // would be read as the answer to the next one. Whatever is not a plain answer in time
+    // therefore ends the connection: the next message goes on a new one (handing the
+    // block over again), and nothing sent on this one can ever be taken for its answer.
+    char answer[kMaxAnswer + 1];
+    std::size_t received = 0;
+    const char* end = nullptr;
+    while (end == nullptr && received < sizeof answer) {
+        pollfd readable{connection_, POLLIN, 0};
         const int ready = ::poll(&readable, 1, MillisecondsUntil(deadline));
         if (ready < 0 && errno == EINTR) {
             continue;
         }
-        if (ready == 0) {
-            return {false, false, 0};  // no answer in time
+        if (ready <= 0) {
+            disconnect();
+            return {false, ready < 0, 0};  // no answer in time, unless poll itself failed
         }
-        if (ready < 0) {
-            return {false, true, 0};
-        }
-        char buffer[kMaxAnswer];
-        const ssize_t n = ::recv(socket.get(), buffer, sizeof buffer, 0);
+        const ssize_t n = ::recv(connection_, answer + received, sizeof answer - received, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
         }
         if (n <= 0) {
             // Reset, or closed before answering: the server is gone or refused us.
+            disconnect();
             return {false, true, 0};
         }
-        answer.append(buffer, static_cast<std::size_t>(n));
-        if (answer.size() > kMaxAnswer) {
-            break;
-        }
+        received += static_cast<std::size_t>(n);
+        end = static_cast<const char*>(std::memchr(answer, '\n', received));
     }
 
     // The message was answered; an answer that is not a number is no "handled", so the
     // client reports bad data rather than a lost link.
-    const std::size_t end = answer.find('\n');
     std::uintptr_t result = 0;
-    if (end != std::string::npos) {
-        auto [stop, error] = std::from_chars(answer.data(), answer.data() + end, result);
-        if (error != std::errc() || stop != answer.data() + end) {
+    if (end != nullptr) {
+        auto [stop, error] = std::from_chars(answer, end, result);
+        if (error != std::errc() || stop != end) {
             result = 0;
         }
+    }
+    if (result != 1 || end == nullptr || end + 1 != answer + received) {
+        disconnect();
     }
     return {true, false, result};
 }

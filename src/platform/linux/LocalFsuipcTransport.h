@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,9 +13,11 @@ namespace tavoro {
 
 // The FSUIPC transport on Linux, served by the stand-in simulator. It keeps the Windows
 // steps with plain system calls: the server "window" is a Unix socket in the rendezvous
-// folder named after the window class, the atom is the mapping's name, the mapping is a
-// private file in the folder mapped shared, and the message is the atom's name sent on a
-// new connection, answered by one line holding the result.
+// folder named after the window class, the atom is the block's name, and the mapping is
+// an anonymous memory file sealed at its size, so that no process can shrink it under a
+// reader. The message is the atom's name as one line on a connection kept for the
+// mapping's life: the first line on it carries the block's descriptor, and each line is
+// answered by one line holding the result.
 class LocalFsuipcTransport : public FsuipcTransport {
 public:
     explicit LocalFsuipcTransport(std::string folder = SimRendezvousFolder());
@@ -36,14 +39,22 @@ public:
     void Sleep(int milliseconds) override;
 
 private:
+    enum class Outcome { kDone, kTimedOut, kFailed };
+
+    // Connects to the window and sends `line_` with the block's descriptor.
+    Outcome handOver(std::chrono::steady_clock::time_point deadline);
+    Outcome sendLine(std::chrono::steady_clock::time_point deadline, bool with_block);
+    void disconnect();
+
     std::string folder_;
     std::string window_;   // socket name of the window found; empty: none
     std::string message_;  // the registered message's name
-    std::string atom_;     // the mapping's name, sent with each message
-    std::string mapping_path_;
+    std::string line_;     // the atom's name and a newline: the message sent
+    std::string mapping_name_;
     int mapping_fd_ = -1;
     std::size_t mapping_size_ = 0;
     std::uint8_t* view_ = nullptr;
+    int connection_ = -1;  // to the window, holding the block; -1 until the first send
 };
 
 }  // namespace tavoro

@@ -5,9 +5,9 @@
 namespace tavoro {
 
 // Where the client and the stand-in simulator meet on this machine: one folder holding
-// the sockets that stand for the simulator's windows and connection, and the shared
-// blocks of the FSUIPC exchange. It is private to the user (mode 0700), so another user
-// can neither read the aircraft nor command the simulator.
+// the sockets that stand for the simulator's windows and connection, and nothing else
+// (the FSUIPC block travels over its socket). It is private to the user (mode 0700), so
+// another user can neither read the aircraft nor command the simulator.
 //
 // TAVORO_SIM_DIR names it; by default it is "tavoro-sim" under the runtime folder
 // ($XDG_RUNTIME_DIR), or /tmp/tavoro-sim-<uid> where there is none.
