@@ -132,7 +132,8 @@ std::string locate(const std::string& name, const PlanFileAccess& access, PlanLo
                                                       std::string(kPlanFileFilter)});
     }
     if (!chosen) {
-        // Opening the fallback name then fails and says which file is missing.
+        result.status = PlanLoadStatus::Unreadable;
+        result.message = std::string(kPlanNotFoundMessage) + name;
         return fallback;
     }
     // The folder only: the user pointed at where the plans are, the name stays the one the
@@ -317,6 +318,9 @@ PlanLoadResult LoadPlanFile(FlightPlan& plan, const std::string& name,
                             const PlanFileAccess& access) {
     PlanLoadResult result;
     result.path = locate(name, access, result);
+    if (!result.loaded()) {
+        return result;
+    }
 
     QFile file(QString::fromStdString(result.path));
     if (!file.open(QIODevice::ReadOnly)) {

@@ -27,6 +27,8 @@ inline constexpr std::string_view kPlanFileFilter = "pln files (*.pln *.PLN)";
 // The title of the dialog that asks where a plan named by the simulator is.
 inline constexpr std::string_view kMissingPlanDialogTitle = "path to flightplan";
 inline constexpr std::string_view kNotConformingMessage = "plan de vol non conforme";
+// Followed by the name given, when the file is found nowhere and no folder was picked.
+inline constexpr std::string_view kPlanNotFoundMessage = "Plan de vol introuvable : ";
 
 // What a load may reach beyond the file: the configuration, whose [FSX_plan] path is read
 // afresh when the file is missing and written when the user picks another folder, and the
@@ -43,7 +45,7 @@ enum class PlanFileForm { None, Xml, Ini };
 enum class PlanLoadStatus {
     Loaded,            // the plan is in the record
     NotConforming,     // neither form: nothing changed
-    Unreadable,        // the file could not be opened or read: nothing changed
+    Unreadable,        // found nowhere, or it could not be opened or read: nothing changed
     ConversionFailed,  // the cruising altitude is no number: the load stopped there
 };
 

@@ -761,10 +761,7 @@ TEST_F(PlanFileLocationTest, CancelledDialogSaysWhichFileIsMissingAndChangesNoth
     const std::string config_before = test::ReadBytes(config_path_);
     const PlanLoadResult result = LoadPlanFile(plan_, "/gone/KLAX.pln", access_);
     EXPECT_EQ(result.status, PlanLoadStatus::Unreadable);
-    EXPECT_EQ(
-        result.message.rfind("Impossible de lire le plan de vol " + remembered_ + "KLAX.pln (", 0),
-        0u)
-        << result.message;
+    EXPECT_EQ(result.message, "Plan de vol introuvable : /gone/KLAX.pln");
     EXPECT_EQ(requests_.size(), 1u);
     EXPECT_EQ(plan_, EarlierPlan());
     EXPECT_EQ(test::ReadBytes(config_path_), config_before);
@@ -774,7 +771,7 @@ TEST_F(PlanFileLocationTest, WithoutConfigurationOrDialogTheMissingFileIsUnreada
     FlightPlan plan = EarlierPlan();
     const PlanLoadResult result = LoadPlanFile(plan, "/gone/KLAX.pln", {});
     EXPECT_EQ(result.status, PlanLoadStatus::Unreadable);
-    EXPECT_EQ(result.path, "errorKLAX.pln");
+    EXPECT_EQ(result.message, "Plan de vol introuvable : /gone/KLAX.pln");
     EXPECT_EQ(plan, EarlierPlan());
 }
 
@@ -791,10 +788,11 @@ TEST_F(PlanFileLocationTest, UnreadableFileChangesNothing) {
 }
 
 TEST_F(PlanFileLocationTest, FolderIsNoPlanFile) {
-    // A folder is looked for elsewhere like a missing file, then fails to open.
+    // A folder is no file: it is looked for elsewhere like a missing one, and found nowhere.
     std::filesystem::create_directories(folder_.Path("plans/KLAX.pln"));
     const PlanLoadResult result = LoadPlanFile(plan_, folder_.Path("plans/KLAX.pln"), access_);
     EXPECT_EQ(result.status, PlanLoadStatus::Unreadable);
+    EXPECT_EQ(result.message, "Plan de vol introuvable : " + folder_.Path("plans/KLAX.pln"));
     EXPECT_EQ(requests_.size(), 1u);
     EXPECT_EQ(plan_, EarlierPlan());
 }
