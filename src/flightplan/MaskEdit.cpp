@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTimer>
 
 namespace tavoro {
@@ -106,6 +107,16 @@ void MaskEdit::inputMethodEvent(QInputMethodEvent* event) {
         typeText(event->commitString());
     }
     event->accept();
+}
+
+void MaskEdit::mouseReleaseEvent(QMouseEvent* event) {
+    // The middle button pastes the selection on Linux desktops: through the mask too.
+    if (event->button() == Qt::MiddleButton && !isReadOnly()) {
+        typeText(QApplication::clipboard()->text(QClipboard::Selection));
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 void MaskEdit::focusOutEvent(QFocusEvent* event) {

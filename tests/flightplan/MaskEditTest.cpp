@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -59,6 +61,14 @@ TEST_F(MaskEditTest, TypedTextReplacesTheSelection) {
     QTest::keyClicks(zulu_, " 7");
     EXPECT_EQ(zulu_->text(), "_7:__");
     EXPECT_EQ(zulu_->value(), "7  ");
+}
+
+TEST_F(MaskEditTest, PastedTextGoesThroughTheMask) {
+    QApplication::clipboard()->setText("12a:34");
+    QTest::keyClick(zulu_, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(zulu_->text(), "12:34");
+    EXPECT_EQ(zulu_->value(), "1234");
+    EXPECT_TRUE(zulu_->changedByUser());
 }
 
 TEST_F(MaskEditTest, SystemWritesAreChangesButNotTheUsers) {
