@@ -34,6 +34,7 @@ void ReceiveQueue::Clear() {
     front_entered_ = false;
     unread_bytes_ = 0;
     partial_line_.clear();
+    dropping_line_ = false;
     skip_line_feed_ = false;
 }
 
@@ -73,16 +74,21 @@ bool ReceiveQueue::takeLine(FieldList& fields) {
         if (cr == std::string::npos) {
             // The rest of the chunk begins a line that later data ends.
             const std::string_view rest = std::string_view(data).substr(offset_);
-            if (partial_line_.size() + rest.size() <= kMaxPartialLine) {
+            if (!dropping_line_ && partial_line_.size() + rest.size() <= kMaxLineBytes) {
                 partial_line_ += rest;
             } else {
                 partial_line_.clear();
+                dropping_line_ = true;
             }
             popFront(false);
             continue;
         }
         const std::string_view piece = std::string_view(data).substr(offset_, cr - offset_);
-        if (partial_line_.empty()) {
+        const bool overlong = dropping_line_ || partial_line_.size() + piece.size() > kMaxLineBytes;
+        if (overlong) {
+            partial_line_.clear();
+            dropping_line_ = false;
+        } else if (partial_line_.empty()) {
             fields = SplitText(piece, ':');
         } else {
             partial_line_ += piece;
@@ -98,7 +104,9 @@ bool ReceiveQueue::takeLine(FieldList& fields) {
             unread_bytes_ -= next - offset_;
             offset_ = next;
         }
-        return true;
+        if (!overlong) {
+            return true;
+        }
     }
     return false;
 }
@@ -108,6 +116,7 @@ void ReceiveQueue::enterFront() {
     if (chunk.connection != partial_connection_) {
         // Never joined to what another connection left.
         partial_line_.clear();
+        dropping_line_ = false;
         skip_line_feed_ = false;
         partial_connection_ = chunk.connection;
     }

@@ -16,9 +16,10 @@ namespace tavoro {
 // Since a line cut across reads is joined again, where one read ended means nothing.
 class ReceiveQueue {
 public:
-    // Longest unfinished line carried over to the next read; a peer that never ends its
-    // line cannot make us hold (and copy) an ever-growing text.
-    static constexpr std::size_t kMaxPartialLine = 1 << 20;
+    // Longest line handed on. A longer one is dropped whole, however the reads cut it, so
+    // a peer that never ends its line cannot make us hold (and copy) an ever-growing text,
+    // and no piece of it is ever taken for a line of its own.
+    static constexpr std::size_t kMaxLineBytes = 1 << 20;
     // Most a connection may have queued and not yet handled. A network's login answer,
     // an "#AA" and a "%" line of some 100 bytes for each station, takes about 1 MiB for
     // 10,000 stations; a server that gets 32 times that ahead of us is flooding, and
@@ -83,6 +84,9 @@ private:
     bool processing_ = false;
     // What the previous chunk left unfinished, and on which connection.
     std::string partial_line_;
+    // The unfinished line grew past kMaxLineBytes: the rest of it, up to its carriage
+    // return, is skipped as it comes.
+    bool dropping_line_ = false;
     bool skip_line_feed_ = false;  // the previous chunk ended right after a carriage return
     std::uint64_t partial_connection_ = 0;
 };

@@ -29,6 +29,7 @@
 #include "support/FakeSimulator.h"
 #include "support/ManualTimers.h"
 #include "support/PermissionBits.h"
+#include "support/ProgramProcessFolder.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimHostProcess.h"
 #include "support/TempConfig.h"
@@ -561,50 +562,12 @@ TEST_F(ShellTest, LogBoxFillsTheObjectWindowOnlyWithoutTheLists) {
     EXPECT_EQ(window.Memo1->geometry(), QRect(192, 40, 290, 353));
 }
 
-// The real program in a folder of its own: a copy of the executable, a simulator folder,
-// a configuration, and a private runtime folder (Qt refuses one open to others, and the
-// single-instance lock lives there). `sim_folder` is the stand-in simulator's folder, or
-// empty for the default under the runtime folder.
-class ProgramProcessFolder {
-public:
-    explicit ProgramProcessFolder(const QString& sim_folder = {}) {
-        config_.Write("[FSX]\nDIR=" + config_.MakeSimulatorFolder() + "\n[envoi]\navion=1000\n");
-        copied_ = QFile::copy(TAVORO_CLIENT_PATH, program());
-        QDir().mkpath(runtime());
-        QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("XDG_RUNTIME_DIR", runtime());
-        env_.insert("QT_QPA_PLATFORM", "offscreen");
-        if (sim_folder.isEmpty()) {
-            env_.remove("TAVORO_SIM_DIR");
-        } else {
-            env_.insert("TAVORO_SIM_DIR", sim_folder);
-        }
-    }
-
-    bool copied() const { return copied_; }
-    QString program() const { return config_.FilePath("tavoro"); }
-    QString runtime() const { return config_.FilePath("runtime"); }
-    QString ini() const { return QString::fromStdString(config_.path().string()); }
-
-    bool Start(QProcess& process) const {
-        process.setProcessEnvironment(env_);
-        process.setWorkingDirectory(config_.folder());
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program(), {});
-        return process.waitForStarted(30000);
-    }
-
-private:
-    test::TempConfig config_;
-    QProcessEnvironment env_;
-    bool copied_ = false;
-};
+using test::ProgramProcessFolder;
 
 // The real program, started twice for one user: the second ends at once and silently;
 // after the first dies without cleaning up, the next start runs.
 TEST(SingleInstanceProcessTest, SecondStartEndsSilentlyAndACrashBlocksNothing) {
-    ProgramProcessFolder folder;
+    ProgramProcessFolder folder(TAVORO_CLIENT_PATH);
     ASSERT_TRUE(folder.copied());
     const QString runtime = folder.runtime();
     auto holder = [&] {
@@ -639,7 +602,7 @@ TEST(SingleInstanceProcessTest, SecondStartEndsSilentlyAndACrashBlocksNothing) {
 TEST(ProgramEndTest, TerminationRunsTheCloseStep) {
     test::SimHostProcess host;
     ASSERT_TRUE(host.started());
-    ProgramProcessFolder folder(host.folder());
+    ProgramProcessFolder folder(TAVORO_CLIENT_PATH, host.folder());
     ASSERT_TRUE(folder.copied());
     const QString ini_path = folder.ini();
     QProcess client;
@@ -684,7 +647,7 @@ bool holdsBlock(qint64 pid) {
 TEST(ProgramEndTest, TerminationDuringStartUpRunsTheCloseStep) {
     test::SimHostProcess host;
     ASSERT_TRUE(host.started());
-    ProgramProcessFolder program(host.folder());
+    ProgramProcessFolder program(TAVORO_CLIENT_PATH, host.folder());
     ASSERT_TRUE(program.copied());
     QProcess client;
     ASSERT_TRUE(program.Start(client));

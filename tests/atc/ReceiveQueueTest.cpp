@@ -253,12 +253,66 @@ TEST(ReceiveQueueTest, UnfinishedLineOfAnOldConnectionIsNotJoinedToANewOne) {
     EXPECT_EQ(processAll(lone_return, second), (std::vector<std::string>{"A", "B"}));
 }
 
+// Its end, when it comes, is no line of its own.
 TEST(ReceiveQueueTest, OverlongUnfinishedLineIsDropped) {
     ReceiveQueue queue;
-    append(queue, "A\r\n" + std::string(ReceiveQueue::kMaxPartialLine + 1, 'x'));
-    append(queue, "TAIL\r\n");
+    append(queue, "A\r\n" + std::string(ReceiveQueue::kMaxLineBytes + 1, 'x'));
+    append(queue, "TAIL\r\nNEXT\r\n");
     Recorder recorder;
-    EXPECT_EQ(processAll(queue, recorder), (std::vector<std::string>{"A", "TAIL"}));
+    EXPECT_EQ(processAll(queue, recorder), (std::vector<std::string>{"A", "NEXT"}));
+}
+
+// What a test shows of a handed-on line: long ones by their start and length, so that a
+// failure prints a readable line rather than megabytes.
+std::vector<std::string> shortened(const std::vector<std::string>& lines) {
+    std::vector<std::string> out;
+    for (const std::string& line : lines) {
+        out.push_back(line.size() <= 40
+                          ? line
+                          : line.substr(0, 20) + "... (" + std::to_string(line.size()) + " bytes)");
+    }
+    return out;
+}
+
+// A line longer than kMaxLineBytes is dropped whole however TCP cuts it: neither its
+// head nor its tail reaches the dispatcher as a line, and the lines around it arrive.
+TEST(ReceiveQueueTest, OverlongLineIsDroppedWholeHoweverItIsCut) {
+    constexpr std::size_t kMost = ReceiveQueue::kMaxLineBytes;
+    const std::string just_over = "#TMLFPG_TWR:ABC12:" + std::string(kMost - 17, 'x');
+    const std::string far_over = "#TMLFPG_TWR:ABC12:" + std::string(2 * kMost, 'z');
+    const std::string longest(kMost, 'y');
+    const std::string stream =
+        "A\r\n" + just_over + "\r\nB\r\n" + far_over + "\r\n" + longest + "\r\nTAIL\r\n";
+    const std::vector<std::string> expected = shortened({"A", "B", longest, "TAIL"});
+    for (std::size_t read_size :
+         {stream.size(), std::size_t{64} << 10, std::size_t{333'333}, std::size_t{4096}}) {
+        for (bool tick_between : {false, true}) {
+            SCOPED_TRACE("reads of " + std::to_string(read_size) +
+                         (tick_between ? ", a tick after each" : ""));
+            ReceiveQueue queue;
+            Recorder recorder;
+            const ReceiveQueue::Dispatch dispatch = recorder.dispatch();
+            for (std::size_t at = 0; at < stream.size(); at += read_size) {
+                append(queue, std::string_view(stream).substr(at, read_size));
+                if (tick_between) {
+                    queue.Process(kUnlimited, dispatch);
+                }
+            }
+            EXPECT_EQ(shortened(processAll(queue, recorder)), expected);
+            EXPECT_EQ(queue.queued_bytes(), 0u);
+        }
+    }
+}
+
+// A line still too long when its connection ends is forgotten with it: the next
+// connection's first line arrives whole.
+TEST(ReceiveQueueTest, OverlongLineOfAnOldConnectionSparesTheNextOne) {
+    ReceiveQueue queue;
+    append(queue, std::string(ReceiveQueue::kMaxLineBytes, 'x'), 1);
+    append(queue, "xx", 1);
+    append(queue, "A:1\r\n", 2);
+    Recorder recorder;
+    EXPECT_EQ(processAll(queue, recorder), std::vector<std::string>{"A|1"});
 }
 
 TEST(ReceiveQueueTest, ExceptionEndsOnlyItsLine) {

@@ -9,11 +9,23 @@
 
 namespace tavoro::test {
 
-AtcServerProcess::AtcServerProcess(const QStringList& extra_arguments) {
+AtcServerProcess::AtcServerProcess(const QStringList& extra_arguments)
+    : extra_arguments_(extra_arguments) {
     process_.setProcessChannelMode(QProcess::MergedChannels);
     // A test that crashes must not leave its server behind.
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process_.start(TAVORO_ATCSERVER_PATH, QStringList{"--port", "0"} + extra_arguments);
+    start(0);
+}
+
+void AtcServerProcess::start(quint16 port) {
+    port_ = 0;
+    if (process_.isOpen()) {
+        process_.readAllStandardOutput();  // what a killed server left unread
+    }
+    pending_.clear();
+    output_.clear();
+    process_.start(TAVORO_ATCSERVER_PATH,
+                   QStringList{"--port", QString::number(port)} + extra_arguments_);
     if (!process_.waitForStarted(kDeadline.count())) {
         return;
     }
@@ -28,6 +40,16 @@ AtcServerProcess::AtcServerProcess(const QStringList& extra_arguments) {
         }
         return process_.state() == QProcess::NotRunning;
     });
+}
+
+bool AtcServerProcess::Restart() {
+    const quint16 port = port_;
+    if (port == 0) {
+        return false;
+    }
+    Kill();
+    start(port);
+    return port_ == port;
 }
 
 AtcServerProcess::~AtcServerProcess() {

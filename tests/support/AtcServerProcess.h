@@ -34,13 +34,20 @@ public:
 
     // Ends the server at once, as a crash would.
     void Kill();
+    // Starts it again, after Kill, on the port it had and with the same arguments; what
+    // it printed before is forgotten. False when it did not come back on that port.
+    bool Restart();
+    bool running() const { return process_.state() != QProcess::NotRunning; }
 
 private:
+    // Starts the server on `port` (0: any free one) and waits until it listens.
+    void start(quint16 port);
     void readOutput();
 
     QProcess process_;
     QByteArray pending_;
     QStringList output_;
+    QStringList extra_arguments_;
     quint16 port_ = 0;
 };
 

@@ -9,13 +9,24 @@
 
 namespace tavoro::test {
 
-SimHostProcess::SimHostProcess(const QStringList& extra_arguments) {
+SimHostProcess::SimHostProcess(const QStringList& extra_arguments)
+    : extra_arguments_(extra_arguments) {
     // A folder the stand-in creates itself, as it would in real use.
     folder_ = parent_.filePath("sim");
     process_.setProcessChannelMode(QProcess::MergedChannels);
     // A test that crashes must not leave its simulator behind.
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process_.start(TAVORO_SIMHOST_PATH, QStringList{"--dir", folder_} + extra_arguments);
+    start();
+}
+
+void SimHostProcess::start() {
+    started_ = false;
+    if (process_.isOpen()) {
+        process_.readAllStandardOutput();  // what a killed stand-in left unread
+    }
+    pending_.clear();
+    output_.clear();
+    process_.start(TAVORO_SIMHOST_PATH, QStringList{"--dir", folder_} + extra_arguments_);
     if (!process_.waitForStarted(kDeadline.count())) {
         return;
     }
@@ -24,6 +35,12 @@ SimHostProcess::SimHostProcess(const QStringList& extra_arguments) {
                           process_.state() == QProcess::NotRunning;
                }) &&
                running();
+}
+
+bool SimHostProcess::Restart() {
+    Kill();
+    start();
+    return started_;
 }
 
 SimHostProcess::~SimHostProcess() {

@@ -34,14 +34,21 @@ public:
 
     // Ends the stand-in at once, as a crash would.
     void Kill();
+    // Starts a new stand-in, after Kill, in the same folder with the same arguments, as a
+    // simulator started again would; what the old one printed is forgotten. False when
+    // it did not say it serves.
+    bool Restart();
     bool running() const { return process_.state() != QProcess::NotRunning; }
+    // The stand-in's process id, for a test that kills it from another thread.
     qint64 processId() const { return process_.processId(); }
 
 private:
+    void start();
     void readOutput();
 
     QTemporaryDir parent_;
     QString folder_;
+    QStringList extra_arguments_;
     QProcess process_;
     QByteArray pending_;
     QStringList output_;

@@ -4,6 +4,7 @@
 #include <QTime>
 #include <algorithm>
 #include <optional>
+#include <random>
 
 namespace {
 
@@ -66,6 +67,14 @@ const char AtcServer::kCommandHelp[] =
     "  hold                 leave later logins unanswered (the client stays connected,\n"
     "                       not logged in)\n"
     "  release              answer the held logins and answer logins again\n"
+    "  flood N              push N bytes of 'x' with no line break to every connected\n"
+    "                       client\n"
+    "  random N SEED        push N pseudo-random bytes of every value (NUL, CR and LF\n"
+    "                       included) to every connected client; a SEED (a whole number)\n"
+    "                       gives the same bytes each time\n"
+    "  hangup on|off        on: close each new connection as soon as it is accepted\n"
+    "  password [TEXT]      refuse later logins whose password differs from TEXT; alone:\n"
+    "                       accept every password\n"
     "  drop                 close every client connection\n"
     "  quit                 close every connection and end\n";
 
@@ -193,6 +202,24 @@ bool AtcServer::Command(const QByteArray& raw) {
         out_ << "note: logins are answered again" << Qt::endl;
         return true;
     }
+    if (word == "flood" || word == "random") {
+        rawCommand(word, rest);
+        return true;
+    }
+    if (word == "hangup" && (rest == "on" || rest == "off")) {
+        hangup_ = rest == "on";
+        out_ << "note: new connections are " << (hangup_ ? "closed at once" : "kept") << Qt::endl;
+        return true;
+    }
+    if (word == "password") {
+        options_.password = rest;
+        if (rest.isEmpty()) {
+            out_ << "note: every password is accepted" << Qt::endl;
+        } else {
+            out_ << "note: logins need the password " << QString::fromLatin1(rest) << Qt::endl;
+        }
+        return true;
+    }
     if (line == "drop") {
         dropAll();
         return true;
@@ -204,6 +231,47 @@ bool AtcServer::Command(const QByteArray& raw) {
     out_ << "error: unknown command: " << QString::fromLatin1(line) << "\n"
          << kCommandHelp << Qt::flush;
     return true;
+}
+
+void AtcServer::rawCommand(const QByteArray& word, const QByteArray& arguments) {
+    // Far more than any test needs, and little enough to hold in memory at once.
+    constexpr qint64 kMostBytes = qint64{1} << 30;
+    const bool random = word == "random";
+    auto words = wordsOf(arguments);
+    bool ok_size = false;
+    bool ok_seed = !random;
+    qint64 size = 0;
+    std::uint32_t seed = 0;
+    if (words && words->size() == (random ? 2 : 1)) {
+        size = words->at(0).toLongLong(&ok_size);
+        if (random) {
+            seed = words->at(1).toUInt(&ok_seed);
+        }
+    }
+    if (!ok_size || !ok_seed || size < 1 || size > kMostBytes) {
+        error(random ? "random takes a byte count (1 to 2^30) and a seed: random 1000000 42"
+                     : "flood takes a byte count (1 to 2^30): flood 20000000");
+        return;
+    }
+    QByteArray bytes(size, 'x');
+    if (random) {
+        // The standard fixes the generator's sequence, so a seed gives the same bytes on
+        // every machine.
+        std::mt19937 generator(seed);
+        for (char& byte : bytes) {
+            byte = static_cast<char>(generator() & 0xFF);
+        }
+    }
+    const QString what = QStringLiteral("%1 %2 bytes").arg(QString::fromLatin1(word)).arg(size);
+    if (clients_.empty()) {
+        out_ << "note: no client connected, nothing sent" << Qt::endl;
+        return;
+    }
+    for (auto& [id, client] : clients_) {
+        client.socket->write(bytes);
+        client.draining = true;
+        log(id, "> " + what);
+    }
 }
 
 bool AtcServer::stationCommand(const QByteArray& arguments) {
@@ -289,8 +357,21 @@ void AtcServer::onNewConnection() {
                 clients_.erase(found);
             }
         });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, id] {
+            auto found = clients_.find(id);
+            if (found != clients_.end() && found->second.draining &&
+                found->second.socket->bytesToWrite() == 0) {
+                found->second.draining = false;
+                log(id, "all sent");
+            }
+        });
         log(id, "connected from " + socket->peerAddress().toString() + ":" +
                     QString::number(socket->peerPort()));
+        if (hangup_) {
+            log(id, "hung up");
+            // May report the disconnect, and forget the client, before it returns.
+            socket->disconnectFromHost();
+        }
     }
 }
 

@@ -49,6 +49,8 @@ private:
         QByteArray password;
         QByteArray last_report;
         int report_count = 0;
+        // Raw bytes were pushed: "all sent" is logged once they have all left.
+        bool draining = false;
     };
 
     void onNewConnection();
@@ -64,6 +66,8 @@ private:
     void dropAll();
 
     bool stationCommand(const QByteArray& arguments);
+    // "flood" and "random": raw bytes, no line break added.
+    void rawCommand(const QByteArray& word, const QByteArray& arguments);
     void printStations();
     void printReports();
 
@@ -74,4 +78,6 @@ private:
     int next_id_ = 1;
     // While set, logins are held unanswered until "release".
     bool hold_logins_ = false;
+    // While set, every new connection is closed as soon as it is accepted.
+    bool hangup_ = false;
 };

@@ -244,6 +244,73 @@ TEST_F(AtcServerProgramTest, ReportsListTheLastReportOfEachClient) {
                        }));
 }
 
+// Raw pushes carry their bytes as they are: a flood of one character and no line break,
+// and random bytes of every value, the same again for the same seed. "all sent" follows
+// each once it has left.
+TEST_F(AtcServerProgramTest, RawPushesCarryTheirBytesAsTheyAre) {
+    QTcpSocket socket;
+    socket.connectToHost("127.0.0.1", server_->port());
+    ASSERT_TRUE(server_->WaitForClients(1));
+    QByteArray received;
+    auto next = [&](qsizetype size) {
+        WaitUntil([&] {
+            received += socket.readAll();
+            return received.size() >= size;
+        });
+        QByteArray bytes = received.left(size);
+        received.remove(0, bytes.size());
+        return bytes;
+    };
+
+    server_->Command("flood 100000");
+    EXPECT_EQ(next(100000), QByteArray(100000, 'x'));
+    server_->Command("random 65536 7");
+    const QByteArray first = next(65536);
+    for (char byte : {'\0', '\r', '\n', '\x80', '\xff'}) {
+        EXPECT_TRUE(first.contains(byte)) << static_cast<int>(byte);
+    }
+    server_->Command("random 65536 7");
+    EXPECT_EQ(next(65536), first);
+    server_->Command("random 65536 8");
+    EXPECT_NE(next(65536), first);
+    EXPECT_TRUE(WaitUntil([&] {
+        return server_->Output().filter(QRegularExpression(R"(^\S+ \[1\] all sent$)")).size() == 4;
+    }));
+
+    for (const char* refused : {"flood 0", "flood many", "random 10", "random 10 seven"}) {
+        server_->Command(refused);
+    }
+    server_->Command("send --");
+    EXPECT_EQ(next(4), "--\r\n");
+    EXPECT_EQ(server_->Output().filter(QRegularExpression("^error: ")).size(), 4);
+}
+
+// "hangup on" closes each new connection at once; "password" refuses logins with another
+// password. Both end when switched off.
+TEST_F(AtcServerProgramTest, HangupAndPasswordEndConnectionsUntilSwitchedOff) {
+    auto applied = [&](const char* command, const QString& note) {
+        server_->Command(command);
+        return WaitUntil([&] { return server_->Output().contains(note); });
+    };
+    ASSERT_TRUE(applied("hangup on", "note: new connections are closed at once"));
+    QTcpSocket hung;
+    hung.connectToHost("127.0.0.1", server_->port());
+    EXPECT_TRUE(WaitUntil([&] { return hung.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(WaitUntil([&] { return server_->Output().filter("] hung up").size() == 1; }));
+
+    ASSERT_TRUE(applied("hangup off", "note: new connections are kept"));
+    ASSERT_TRUE(applied("password right", "note: logins need the password right"));
+    RawClient refused(server_->port());
+    ASSERT_TRUE(refused.connected());
+    refused.Send("#APABC12:SERVER:Tavoro:pw:C172:C172SP:1");
+    EXPECT_EQ(refused.Lines(1), QList<QByteArray>{"$ERserver:ABC12:Invalid password"});
+
+    ASSERT_TRUE(applied("password", "note: every password is accepted"));
+    auto pilot = loggedIn();
+    EXPECT_EQ(pilot->Lines(1).first(), "#TMserver:ABC12:Bienvenue sur le serveur Tavoro");
+    EXPECT_EQ(server_->Output().filter("] hung up").size(), 1);
+}
+
 TEST(AtcServerStartTest, ABadStationsFileStopsTheServerAndNamesTheLine) {
     QTemporaryFile stations;
     ASSERT_TRUE(stations.open());
