@@ -89,6 +89,13 @@ void PlanPanel::build() {
         frame->setLineWidth(3);
     }
     p.setMinimumSize(512, 290);
+    // The panel was drawn for an 11-pixel font of Arial's width: its captions fit their
+    // places with it, where a wider font would run them into the boxes.
+    QFont font = p.font();
+    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans",
+                      "Nimbus Sans", "Helvetica", font.family()});
+    font.setPixelSize(11);
+    p.setFont(font);
 
     Label_titre = label(p, "Label_titre", "Titre:", 16, 4);
     Label13 = label(p, "Label13", "Depart:", 8, 24);
