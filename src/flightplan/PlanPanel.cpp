@@ -163,10 +163,11 @@ void PlanPanel::bind() {
         {MaskEdit_act, &FlightPlan::actual_time}, {MaskEdit_enroute, &FlightPlan::time_enroute},
         {MaskEdit_fuel, &FlightPlan::time_fuel},
     };
-    for (const auto& [box, field] : masked) {
-        connect(box, &MaskEdit::valueChanged, this,
+    for (const auto& each : masked) {
+        std::string FlightPlan::*field = each.second;
+        connect(each.first, &MaskEdit::valueChanged, this,
                 [this, field](const QString& value) { plan_.*field = FromDisplay(value); });
-        connect(box, &MaskEdit::incompleteOnExit, this,
+        connect(each.first, &MaskEdit::incompleteOnExit, this,
                 [this] { message(kIncompleteMaskMessage); });
     }
     // Also when the system changes the check; setting the state it has runs nothing.

@@ -41,7 +41,6 @@ std::optional<QList<QByteArray>> wordsOf(const QByteArray& text) {
 
 // The fields of a "$FP" line: field 0 ("$FP" and the callsign), "SERVER", then the values.
 constexpr qsizetype kPlanLineFields = 17;
-constexpr qsizetype kPlanValues = kPlanLineFields - 2;
 
 // The names the fpdepot command amends a plan's values by, with each value's place among
 // them; en-route and fuel times are HH:MM and take two places.
