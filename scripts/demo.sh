@@ -16,10 +16,15 @@ port="${TAVORO_DEMO_PORT:-6809}"
 # folder holds a stand-in so that start-up does not ask for it.
 mkdir -p "$PWD/$build/sim"
 touch "$PWD/$build/sim/FSX.exe"
+# The demo's own flight plans; the simulator's plan is the first, the others are for the
+# load button's dialog, which starts in their folder.
+plans="$PWD/$build/plans"
+mkdir -p "$plans"
+cp scripts/demo-plans/*.pln "$plans/"
 # A first run gets a configuration that points at the stand-in server; later runs keep
 # whatever the user changed.
 if [ ! -f "$bin/corvanta.ini" ]; then
-    scripts/demo-config.sh "$PWD/$build/sim" "$port" > "$bin/corvanta.ini"
+    scripts/demo-config.sh "$PWD/$build/sim" "$port" "$plans" > "$bin/corvanta.ini"
 fi
 
 # The server reads its commands from a pipe, so that from another terminal
@@ -50,11 +55,12 @@ exec 4<>"$sim_fifo"
 "$bin/tavoro-simhost" --dir "$TAVORO_SIM_DIR" <&4 >"$sim_log" 2>&1 &
 simhost=$!
 trap 'kill "$server" "$simhost" 2>/dev/null || true; rm -f "$fifo" "$sim_fifo"' EXIT
-# A plausible aircraft, on the clock of this machine.
+# A plausible aircraft, on the clock of this machine, with a flight plan loaded.
 {
     cat scripts/demo-aircraft.txt
     echo "set zulu $(date -u +%H:%M:%S)"
     echo "set local $(date +%H:%M)"
+    echo "set plan_path $plans/LIRF-LIRN.pln"
 } >&4
 for _ in $(seq 50); do
     grep -q "^serving in" "$sim_log" 2>/dev/null && break

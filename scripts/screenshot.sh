@@ -2,9 +2,10 @@
 # Takes the README's screenshot of the main window: the client, the stand-in simulator
 # and the stand-in ATC server run on a private Xvfb display, the client connects, and
 # the window is captured.
-# Usage: scripts/screenshot.sh [output.png [settings|atc|atis]]
+# Usage: scripts/screenshot.sh [output.png [settings|atc|atis|plan]]
 #   (default: docs/main-window.png, the settings panel; "atc" shows the ATC list, "atis"
-#   the first station's ATIS after a click on it)
+#   the first station's ATIS after a click on it, "plan" the flight-plan panel with the
+#   simulator's plan loaded and filed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$(realpath -m "${1:-docs/main-window.png}")"
@@ -28,8 +29,10 @@ cp "$build/bin/tavoro" "$work/"
 mkdir -p "$work/sim" "$work/runtime"
 chmod 700 "$work/runtime"
 touch "$work/sim/FSX.exe"
+mkdir -p "$work/plans"
+cp scripts/demo-plans/*.pln "$work/plans/"
 port=$((20000 + RANDOM % 20000))
-scripts/demo-config.sh "$work/sim" "$port" > "$work/corvanta.ini"
+scripts/demo-config.sh "$work/sim" "$port" "$work/plans" > "$work/corvanta.ini"
 
 display=":$((50 + RANDOM % 50))"
 Xvfb "$display" -screen 0 800x600x24 -nolisten tcp &
@@ -46,6 +49,7 @@ simhost=$!
     cat scripts/demo-aircraft.txt
     echo "set zulu 14:05:00"
     echo "set local 16:05"
+    echo "set plan_path $work/plans/LIRF-LIRN.pln"
 } >&4
 trap 'kill $client $server $simhost $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 client=""
@@ -79,6 +83,19 @@ if [ "$view" = atc ] || [ "$view" = atis ]; then
     if [ "$view" = atis ]; then
         xdotool mousemove --window "$window" 60 78 click 1    # the first station
     fi
+elif [ "$view" = plan ]; then
+    # Tall enough for the whole panel, which starts 4 pixels in and 49 down the window.
+    xdotool windowsize "$window" 520 380
+    sleep 1
+    xdotool mousemove --window "$window" 100 12 click 1   # the "Plan de vol" menu item
+    sleep 1
+    xdotool mousemove --window "$window" 192 233 click 1  # "charger un plan FSX"
+    sleep 1
+    xdotool mousemove --window "$window" 180 257 click 1  # "Envoi du plan"
+    for _ in $(seq 50); do
+        grep -q '> \$ACUDEPOT' "$work/server.log" && break
+        sleep 0.2
+    done
 else
     xdotool mousemove --window "$window" 230 12 click 1   # the "parametres" menu item
 fi

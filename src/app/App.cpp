@@ -3,9 +3,46 @@
 #include <QDir>
 
 #include "app/SimulatorFolder.h"
+#include "atc/Protocol.h"
 #include "core/Text.h"
+#include "flightplan/PlanPanel.h"
 
 namespace tavoro {
+namespace {
+
+// One read of the simulator's offsets for the flight-plan panel: queued, then exchanged.
+SimulatorRead ReadOffsets(FsuipcClient& fsuipc, std::uint32_t offset, std::uint32_t size) {
+    SimulatorRead read;
+    std::string buffer(size, '\0');
+    if (!fsuipc.Read(offset, size, buffer.data())) {
+        read.outcome = SimulatorRead::Outcome::NotQueued;
+        read.error_text = FsuipcErrorText(fsuipc.error());
+        return read;
+    }
+    if (!fsuipc.Process()) {
+        read.outcome = SimulatorRead::Outcome::ProcessFailed;
+        read.error_text = FsuipcErrorText(fsuipc.error());
+        return read;
+    }
+    read.bytes = std::move(buffer);
+    return read;
+}
+
+SimulatorWrite WriteOffsets(FsuipcClient& fsuipc, std::uint32_t offset, const std::string& bytes) {
+    SimulatorWrite write;
+    if (!fsuipc.Write(offset, static_cast<std::uint32_t>(bytes.size()), bytes.data())) {
+        write.outcome = SimulatorWrite::Outcome::NotQueued;
+        write.error_text = FsuipcErrorText(fsuipc.error());
+        return write;
+    }
+    if (!fsuipc.Process()) {
+        write.outcome = SimulatorWrite::Outcome::ProcessFailed;
+        write.error_text = FsuipcErrorText(fsuipc.error());
+    }
+    return write;
+}
+
+}  // namespace
 
 App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
          SimulatorPlatform simulator, TimerFactory& timers)
@@ -66,8 +103,8 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
     connect(&sim_link_, &SimulatorLink::pollingStarted, this, [this] { atis_relay_.Start(); });
     connect(&sim_link_, &SimulatorLink::pollingStopped, this, [this] { atis_relay_.Stop(); });
 
-    // What the lines received while logged in reach. The flight-plan answers and the
-    // server's METAR have no handler yet: their lines are dropped.
+    // What the lines received while logged in reach. The server's METAR has no handler
+    // yet: its lines are dropped.
     DispatchTargets targets;
     stations_.SetTargets(targets);
     atis_.SetTargets(targets);
@@ -81,6 +118,7 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
     targets.ai_remove = [this](const FieldList& fields) { ai_objects_.Remove(fields); };
     targets.ai_route = [this](const FieldList& fields) { ai_objects_.Route(fields); };
     targets.ai_start = [this](const FieldList& fields) { ai_objects_.Start(fields); };
+    wirePlanPanel(targets);
     dispatcher_.SetTargets(std::move(targets));
 
     connect(&form1_, &TForm1::shown, this, &App::FormShow);
@@ -156,6 +194,87 @@ void App::FormClose() {
     // The object window may still be open; the program ends with the main window.
     form_objet_.close();
     emit finished();
+}
+
+void App::wirePlanPanel(DispatchTargets& targets) {
+    PlanPanelServices services;
+    services.show_message = [this](const QString& text) {
+        dialogs_.ShowMessage(&form1_, Dialogs::MessageKind::Warning, TForm1::kCaption, text);
+    };
+    services.show_error = [this](const QString& text) {
+        dialogs_.ShowMessage(&form1_, Dialogs::MessageKind::Critical, TForm1::kCaption, text);
+    };
+    services.choose_file = [this](const FileDialogRequest& request) -> std::optional<std::string> {
+        const QString chosen =
+            dialogs_.OpenFile(&form1_, ToDisplay(request.title), ToDisplay(request.folder),
+                              ToDisplay(request.filter));
+        if (chosen.isEmpty()) {
+            return std::nullopt;
+        }
+        return FromDisplay(chosen);
+    };
+    services.enter_line = [this](const EntryRequest& request) -> std::optional<std::string> {
+        const std::optional<QString> entered = dialogs_.EnterLine(
+            &form1_, ToDisplay(request.caption), request.window_width, request.entry_width,
+            ToDisplay(request.prompt), ToDisplay(request.initial_text));
+        if (!entered) {
+            return std::nullopt;
+        }
+        return FromDisplay(*entered);
+    };
+    services.show_status = [this](int panel, const QString& text) {
+        form1_.SetStatusText(panel, text);
+    };
+    services.config = &ini_;
+    services.plan_folder = &settings_.plan_folder;
+    services.working_folder = FromDisplay(form1_.working_folder());
+    services.config_unwritable = [this] { reportUnwritableSettings(); };
+    services.read_simulator = [this](std::uint32_t offset, std::uint32_t size) {
+        return ReadOffsets(fsuipc_, offset, size);
+    };
+    services.write_simulator = [this](std::uint32_t offset, const std::string& bytes) {
+        return WriteOffsets(fsuipc_, offset, bytes);
+    };
+    services.show_in_simulator = [this](const std::string& text) {
+        return ShowTextInSimulator(fsuipc_, text);
+    };
+    services.identity = &identity_;
+    services.logged_in = [this] { return link_.logged_in(); };
+    services.send_plan = [this](const FilingValues& v) {
+        if (!link_.socket_connected()) {
+            return false;
+        }
+        link_.SendLine(ComposeFlightPlan(
+            identity_.atc_identifier,
+            FlightPlanLine{v.flight_rules, v.aircraft, v.speed, v.departure, v.date, v.actual_time,
+                           v.cruise_level, v.destination, v.enroute_hours, v.enroute_minutes,
+                           v.fuel_hours, v.fuel_minutes, v.alternate, v.remarks, v.route}));
+        return true;
+    };
+    services.query_filed_plans = [this](const std::optional<std::string>& date) {
+        link_.SendLine(date ? ComposeFiledPlansByDateQuery(identity_.atc_identifier, *date)
+                            : ComposeAllFiledPlansQuery(identity_.atc_identifier));
+    };
+    services.open_filed_plans = [this](const QString& caption) {
+        form_objet_.ShowFiledPlans(caption);
+    };
+    services.list_filed_plan = [this](const QString& line) { form_objet_.AppendFiledPlan(line); };
+    services.repaint = [this] { form1_.update(); };
+    services.locale = QLocale::system();
+    plan_panel_ = new PlanPanel(*form1_.Panel_FP, flight_plan_, std::move(services));
+
+    targets.filing_acknowledged = [this](const FieldList& fields) {
+        plan_panel_->FilingAcknowledged(fields);
+    };
+    targets.own_filed_plan = [this](const FieldList& fields) { plan_panel_->OwnFiledPlan(fields); };
+    targets.filed_plan_listed = [this](const FieldList& fields) {
+        plan_panel_->FiledPlanListed(fields);
+    };
+    connect(&form1_, &TForm1::painted, plan_panel_, &PlanPanel::ApplyPanelState);
+    // Before the simulator is looked for, as the show step's order has it.
+    connect(&form1_, &TForm1::shown, plan_panel_, &PlanPanel::FormShow);
+    connect(&form1_, &TForm1::allFiledPlansRequested, plan_panel_, &PlanPanel::tous1Click);
+    connect(&form1_, &TForm1::filedPlansByDateRequested, plan_panel_, &PlanPanel::pardate1Click);
 }
 
 void App::reportUnwritableSettings() {

@@ -18,6 +18,7 @@
 #include "core/IniFile.h"
 #include "core/Settings.h"
 #include "core/Timer.h"
+#include "flightplan/FlightPlan.h"
 #include "platform/SimulatorPlatform.h"
 #include "sim/AiObjects.h"
 #include "sim/FsuipcClient.h"
@@ -27,6 +28,8 @@
 #include "sim/TForm_objet.h"
 
 namespace tavoro {
+
+class PlanPanel;
 
 // Where the program runs: the configuration file lives in the executable's folder, and
 // the working folder is where plan-file dialogs start when nothing else is known.
@@ -90,6 +93,9 @@ private:
     void FormClose();
     void reportUnwritableSettings();
     void writeSimulatorLog(const std::string& line);
+    // The flight-plan panel: built in the main window, bound to the simulator, the server,
+    // the dialogs and the filed-plan window; the server's answers about plans go to it.
+    void wirePlanPanel(DispatchTargets& targets);
 
     Dialogs& dialogs_;
     IniFile ini_;
@@ -114,7 +120,10 @@ private:
     SimCommands sim_commands_;
     AiObjects ai_objects_;
     TForm_objet form_objet_;
+    // The one flight plan; its panel lives in the main window and goes with it.
+    FlightPlan flight_plan_;
     TForm1 form1_;
+    PlanPanel* plan_panel_ = nullptr;
     QtSpeechEngine speech_engine_;
     AtcSpeech speech_;
     // "FSX" or "P3D" once the simulator's executables were found; kept when a later

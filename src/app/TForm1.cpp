@@ -276,6 +276,16 @@ void TForm1::FormClose() {
     emit closed();
 }
 
+void TForm1::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    FormPaint();
+}
+
+void TForm1::FormPaint() {
+    // The window paints nothing of its own: the flight-plan panel's state is applied.
+    emit painted();
+}
+
 void TForm1::listeATC1Click() {
     showOnly(Panel_ATC);
     atc_list_box_->ShowStations();

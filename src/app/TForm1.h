@@ -109,11 +109,14 @@ signals:
     void shown();
     // The window is closing (FormClose): the close step runs and the program ends.
     void closed();
+    // The window repainted (FormPaint): the flight-plan panel applies its state.
+    void painted();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void buildTopRow(QWidget* central);
@@ -129,6 +132,7 @@ private:
     void FormShow();
     void FormActivate();
     void FormClose();
+    void FormPaint();
     void listeATC1Click();
     void ListBox_ATCClick(QListWidgetItem* item);
     void parametres1Click();

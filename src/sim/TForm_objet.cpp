@@ -48,6 +48,20 @@ void TForm_objet::ShowPlanLayout() {
     Memo1->setGeometry(0, 0, width(), height());
 }
 
+void TForm_objet::ShowFiledPlans(const QString& caption) {
+    ShowPlanLayout();
+    setWindowTitle(caption);
+    Memo1->clear();
+    show();
+}
+
+void TForm_objet::AppendFiledPlan(const QString& line) {
+    Memo1->appendPlainText(line);
+    if (isVisible() && ListBox1->isHidden()) {
+        update();
+    }
+}
+
 void TForm_objet::objet1Click() {
     ShowObjectLayout();
     Label1->setText(ToDisplay(ZuluLabelText(aircraft_.zulu_seconds)));

@@ -28,6 +28,12 @@ public:
     // Filed-plan mode: both lists hidden, the log box filling the window.
     void ShowPlanLayout();
 
+    // The filed-plan listing: the window in filed-plan mode with `caption`, emptied and
+    // shown; then one line per filed plan, also while the window is closed. The log box is
+    // the simulator log too: a listing replaces what it held, and later log lines follow it.
+    void ShowFiledPlans(const QString& caption);
+    void AppendFiledPlan(const QString& line);
+
     // The main menu's "objet": the object list and the zulu clock, in object mode.
     void objet1Click();
     // The route of the object whose line is `row` (the line's index is the slot index).

@@ -40,6 +40,24 @@ std::optional<QList<QByteArray>> wordsOf(const QByteArray& text) {
     return words;
 }
 
+// The fields of a "$FP" line: field 0 ("$FP" and the callsign), "SERVER", then the values.
+constexpr qsizetype kPlanLineFields = 17;
+
+// The names the fpdepot command amends a plan's values by, with each value's place among
+// them; en-route and fuel times are HH:MM and take two places.
+struct PlanValueName {
+    const char* name;
+    qsizetype index;
+    bool time;
+};
+constexpr PlanValueName kPlanValueNames[] = {
+    {"rules", 0, false},     {"aircraft", 1, false},    {"speed", 2, false},
+    {"departure", 3, false}, {"date", 4, false},        {"time", 5, false},
+    {"level", 6, false},     {"destination", 7, false}, {"enroute", 8, true},
+    {"fuel", 10, true},      {"alternate", 12, false},  {"remarks", 13, false},
+    {"route", 14, false},
+};
+
 bool isWholeNumber(const QByteArray& text) {
     bool ok = false;
     text.toInt(&ok);
@@ -64,6 +82,15 @@ const char AtcServer::kCommandHelp[] =
     "  stations             print the stations, one line each\n"
     "  reports              print, for each connected client that reported, a line\n"
     "                       'report [ID] COUNT LAST-REPORT-LINE', then 'end of reports'\n"
+    "  plans                print each pilot's filed plan as 'plan CALLSIGN VALUES' (its\n"
+    "                       $FP values from the rules to the route), then 'end of plans'\n"
+    "  fpdepot CS [NAME=VALUE]...\n"
+    "                       amend pilot CS's filed plan, as a controller would, and push\n"
+    "                       its copy $FPDEPOT:CS:... to the clients logged in as CS; NAME\n"
+    "                       is rules, aircraft, speed, departure, date, time, level,\n"
+    "                       destination, enroute (HH:MM), fuel (HH:MM), alternate,\n"
+    "                       remarks or route; a double-quoted VALUE keeps its blanks,\n"
+    "                       e.g. fpdepot F-GTAV level=120 remarks=\" RVSM\"\n"
     "  hold                 leave later logins unanswered (the client stays connected,\n"
     "                       not logged in)\n"
     "  release              answer the held logins and answer logins again\n"
@@ -179,6 +206,14 @@ bool AtcServer::Command(const QByteArray& raw) {
     }
     if (line == "reports") {
         printReports();
+        return true;
+    }
+    if (line == "plans") {
+        printPlans();
+        return true;
+    }
+    if (word == "fpdepot") {
+        amendCommand(rest);
         return true;
     }
     if (line == "hold") {
@@ -320,6 +355,70 @@ bool AtcServer::stationCommand(const QByteArray& arguments) {
     return false;
 }
 
+void AtcServer::amendCommand(const QByteArray& arguments) {
+    auto words = wordsOf(arguments);
+    if (!words || words->isEmpty()) {
+        error("fpdepot takes a callsign and NAME=VALUE amendments: fpdepot F-GTAV level=120");
+        return;
+    }
+    const QByteArray callsign = words->takeFirst();
+    auto same = [&](const FiledPlan& plan) { return plan.callsign == callsign; };
+    auto found = std::find_if(filed_plans_.begin(), filed_plans_.end(), same);
+    if (found == filed_plans_.end()) {
+        error("no plan filed by " + QString::fromLatin1(callsign));
+        return;
+    }
+    // Every amendment is checked before any is made: a bad one changes nothing.
+    QList<QByteArray> values = found->values;
+    for (const QByteArray& amendment : *words) {
+        const qsizetype equals = amendment.indexOf('=');
+        const QByteArray name = equals < 0 ? amendment : amendment.left(equals);
+        const QByteArray value = equals < 0 ? QByteArray() : amendment.mid(equals + 1);
+        const PlanValueName* known = nullptr;
+        for (const PlanValueName& each : kPlanValueNames) {
+            if (name == each.name) {
+                known = &each;
+            }
+        }
+        if (equals < 0 || !known) {
+            error("fpdepot: unknown amendment " + QString::fromLatin1(amendment));
+            return;
+        }
+        const QList<QByteArray> parts = value.split(':');
+        if (known->time ? parts.size() != 2 : parts.size() != 1) {
+            error(
+                QString("fpdepot: %1 takes %2").arg(known->name, known->time ? "HH:MM" : "no ':'"));
+            return;
+        }
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            values[known->index + i] = parts[i];
+        }
+    }
+    found->values = values;
+    const QByteArray copy = "$FPDEPOT:" + callsign + ":" + values.join(':');
+    std::vector<int> ids;
+    for (auto& [id, client] : clients_) {
+        if (client.logged_in && client.callsign == callsign) {
+            ids.push_back(id);
+        }
+    }
+    for (int id : ids) {
+        send(id, copy);
+    }
+    if (ids.empty()) {
+        out_ << "note: " << QString::fromLatin1(callsign)
+             << " is not logged in, plan amended but not sent" << Qt::endl;
+    }
+}
+
+void AtcServer::printPlans() {
+    for (const FiledPlan& plan : filed_plans_) {
+        out_ << "plan " << QString::fromLatin1(plan.callsign) << " "
+             << QString::fromLatin1(plan.values.join(':')) << "\n";
+    }
+    out_ << "end of plans (" << filed_plans_.size() << ")" << Qt::endl;
+}
+
 void AtcServer::printStations() {
     for (const Station& station : options_.stations) {
         out_ << "station " << QString::fromLatin1(PositionLine(station)) << " ("
@@ -415,6 +514,11 @@ void AtcServer::onLine(int id, const QByteArray& line) {
         ++client.report_count;
     } else if (fields[0].startsWith("$CQ") && fields.size() > 2 && fields[2] == "ATIS") {
         answerAtisQuery(id, fields);
+    } else if (fields[0].startsWith("$CQ") && fields.size() > 2 && fields[1] == "SERVER" &&
+               fields[2] == "DEPOTFPA") {
+        listFiledPlans(id, fields);
+    } else if (fields[0].startsWith("$FP")) {
+        fileFlightPlan(id, fields);
     } else if (fields[0].startsWith("#DP")) {
         client.logged_in = false;
         client.login_held = false;
@@ -457,6 +561,64 @@ void AtcServer::answerAtisQuery(int id, const QList<QByteArray>& fields) {
     if (!found->spoken_text.isEmpty()) {
         send(id, "#TMAUDIO" + found->callsign + ":" + to + ":" + found->spoken_text);
     }
+}
+
+void AtcServer::fileFlightPlan(int id, const QList<QByteArray>& fields) {
+    Client& client = clients_.at(id);
+    const QByteArray callsign = fields[0].mid(3);
+    if (!client.logged_in) {
+        log(id, "not logged in: flight plan ignored");
+        return;
+    }
+    // A remark or a route holding ":" shifts the fields: such a plan cannot be kept. The
+    // pilot is told in a text from "SERVER", which no client takes for a login answer.
+    QString wrong;
+    if (fields.size() != kPlanLineFields) {
+        wrong = QString("%1 champs au lieu de %2").arg(fields.size()).arg(kPlanLineFields);
+    } else if (fields[1] != "SERVER") {
+        wrong = "champ 1 " + QString::fromLatin1(fields[1]) + " au lieu de SERVER";
+    }
+    if (!wrong.isEmpty()) {
+        log(id, "malformed flight plan: " + wrong);
+        send(id, "#TMSERVER:" + callsign + ":Plan de vol refuse: " + wrong.toLatin1());
+        return;
+    }
+    const QList<QByteArray> values = fields.mid(2);
+    auto same = [&](const FiledPlan& plan) { return plan.callsign == callsign; };
+    auto found = std::find_if(filed_plans_.begin(), filed_plans_.end(), same);
+    if (found == filed_plans_.end()) {
+        filed_plans_.push_back({callsign, values});
+    } else {
+        found->values = values;
+    }
+    log(id, "flight plan filed for " + QString::fromLatin1(callsign));
+    // Departure and destination are values 3 and 7.
+    send(id, "$ACUDEPOT:" + callsign + ":FP " + callsign + " " + values[3] + "-" + values[7] +
+                 " depose");
+}
+
+void AtcServer::listFiledPlans(int id, const QList<QByteArray>& fields) {
+    Client& client = clients_.at(id);
+    if (!client.logged_in) {
+        log(id, "not logged in: filed-plan query ignored");
+        return;
+    }
+    if (fields.size() != 4) {
+        log(id, "malformed filed-plan query: TOUS or a date expected in field 3");
+        return;
+    }
+    // Dates are compared as written: the pilots' clients write them in their own short
+    // date format, the same on one network.
+    const QByteArray& which = fields[3];
+    const QByteArray asker = fields[0].mid(3);
+    int count = 0;
+    for (const FiledPlan& plan : filed_plans_) {
+        if (which == "TOUS" || plan.values[4] == which) {
+            send(id, "$DEPOTFP:" + asker + ":" + plan.callsign + ":" + plan.values.join(':'));
+            ++count;
+        }
+    }
+    log(id, QString("%1 filed plans listed").arg(count));
 }
 
 void AtcServer::send(int id, const QByteArray& line) {

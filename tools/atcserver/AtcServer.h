@@ -14,8 +14,9 @@
 
 // A stand-in for the networked ATC server: it accepts pilot clients on a loopback port,
 // prints every line it receives, answers logins, announces its stations and answers
-// their ATIS queries, keeps the last position report of each client, and obeys commands
-// on its standard input so that a person or a test can push lines to the clients.
+// their ATIS queries, keeps the last position report of each client, keeps each pilot's
+// filed flight plan and lists the filed plans, and obeys commands on its standard input
+// so that a person or a test can push lines to the clients.
 class AtcServer : public QObject {
     Q_OBJECT
 
@@ -58,6 +59,8 @@ private:
     void onLine(int id, const QByteArray& line);
     void answerLogin(int id);
     void answerAtisQuery(int id, const QList<QByteArray>& fields);
+    void fileFlightPlan(int id, const QList<QByteArray>& fields);
+    void listFiledPlans(int id, const QList<QByteArray>& fields);
     void send(int id, const QByteArray& line);
     // Sends `line` to every logged-in client; says so when there is none.
     void pushToLoggedIn(const QByteArray& line);
@@ -68,8 +71,17 @@ private:
     bool stationCommand(const QByteArray& arguments);
     // "flood" and "random": raw bytes, no line break added.
     void rawCommand(const QByteArray& word, const QByteArray& arguments);
+    void amendCommand(const QByteArray& arguments);
     void printStations();
     void printReports();
+    void printPlans();
+
+    // A pilot's filed plan: the fifteen values of its "$FP" line after "SERVER", from the
+    // flight rules to the route, as received.
+    struct FiledPlan {
+        QByteArray callsign;
+        QList<QByteArray> values;
+    };
 
     Options options_;
     QTextStream& out_;
@@ -80,4 +92,6 @@ private:
     bool hold_logins_ = false;
     // While set, every new connection is closed as soon as it is accepted.
     bool hangup_ = false;
+    // One plan per pilot, the latest filed, in the order pilots first filed.
+    std::vector<FiledPlan> filed_plans_;
 };

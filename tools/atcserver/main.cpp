@@ -19,7 +19,10 @@ int main(int argc, char* argv[]) {
                 "Answers a login with #TMserver ($ERserver when --password differs), then\n"
                 "announces its stations (#AA and % lines); answers $CQ...:STATION:ATIS with\n"
                 "the station's #TM lines and its #TMAUDIO line; keeps each client's last\n"
-                "position report (@N or @S).\n\n") +
+                "position report (@N or @S). Keeps each pilot's filed plan ($FP, 17 fields;\n"
+                "any other count is refused with a #TMSERVER text) and answers it with\n"
+                "$ACUDEPOT; answers $CQ...:SERVER:DEPOTFPA:TOUS (or :DATE, the date as the\n"
+                "pilot filed it) with one $DEPOTFP line per filed plan.\n\n") +
         AtcServer::kCommandHelp +
         "\nStations file (--stations): one station a line, fields separated by '|', blanks\n"
         "around a field ignored, blank lines and lines starting with '#' ignored:\n"

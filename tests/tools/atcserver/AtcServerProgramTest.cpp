@@ -69,11 +69,11 @@ protected:
         ASSERT_TRUE(server_->started()) << server_->Output().join('\n').toStdString();
     }
 
-    // A client logged in as ABC12, past the login answer and the station announcements.
-    std::unique_ptr<RawClient> loggedIn() {
+    // A client logged in as `callsign`, past the login answer and the station announcements.
+    std::unique_ptr<RawClient> loggedIn(const QByteArray& callsign = "ABC12") {
         auto client = std::make_unique<RawClient>(server_->port());
         EXPECT_TRUE(client->connected());
-        client->Send("#APABC12:SERVER:Tavoro:pw:C172:C172SP:1");
+        client->Send("#AP" + callsign + ":SERVER:Tavoro:pw:C172:C172SP:1");
         client->Lines(5);
         return client;
     }
@@ -309,6 +309,122 @@ TEST_F(AtcServerProgramTest, HangupAndPasswordEndConnectionsUntilSwitchedOff) {
     auto pilot = loggedIn();
     EXPECT_EQ(pilot->Lines(1).first(), "#TMserver:ABC12:Bienvenue sur le serveur Tavoro");
     EXPECT_EQ(server_->Output().filter("] hung up").size(), 1);
+}
+
+// A "$FP" line as the client sends it: 17 fields, en-route and fuel times as two each.
+QByteArray PlanLine(const QByteArray& callsign, const QByteArray& date, const QByteArray& level) {
+    return "$FP" + callsign + ":SERVER:I:C172SP:110:LIRU:" + date + ":0930:" + level +
+           ":LIRN:01:45:04:30:LIRQ: RVSM:BOL/PNZ";
+}
+
+TEST_F(AtcServerProgramTest, FiledPlansAreAcknowledgedKeptAndListed) {
+    auto pilot = loggedIn("ABC12");
+    auto other = loggedIn("XYZ99");
+    pilot->Send(PlanLine("ABC12", "20/03/2026", "045"));
+    EXPECT_EQ(pilot->LinesAfter(5, 1),
+              (QList<QByteArray>{"$ACUDEPOT:ABC12:FP ABC12 LIRU-LIRN depose"}));
+    other->Send(PlanLine("XYZ99", "21/03/2026", "065"));
+    EXPECT_EQ(other->LinesAfter(5, 1),
+              (QList<QByteArray>{"$ACUDEPOT:XYZ99:FP XYZ99 LIRU-LIRN depose"}));
+    // Filing again replaces the pilot's plan in its place.
+    pilot->Send(PlanLine("ABC12", "20/03/2026", "055"));
+    ASSERT_EQ(pilot->LinesAfter(6, 1).size(), 1);
+
+    pilot->Send("$CQABC12:SERVER:DEPOTFPA:TOUS");
+    EXPECT_EQ(pilot->LinesAfter(7, 2),
+              (QList<QByteArray>{
+                  "$DEPOTFP:ABC12:ABC12:I:C172SP:110:LIRU:20/03/2026:0930:055:LIRN:01:45:04:"
+                  "30:LIRQ: RVSM:BOL/PNZ",
+                  "$DEPOTFP:ABC12:XYZ99:I:C172SP:110:LIRU:21/03/2026:0930:065:LIRN:01:45:04:"
+                  "30:LIRQ: RVSM:BOL/PNZ",
+              }));
+    // By date, compared as written; a date nobody filed for lists nothing.
+    pilot->Send("$CQABC12:SERVER:DEPOTFPA:22/03/2026");
+    pilot->Send("$CQABC12:SERVER:DEPOTFPA:21/03/2026");
+    EXPECT_EQ(pilot->LinesAfter(9, 1),
+              (QList<QByteArray>{"$DEPOTFP:ABC12:XYZ99:I:C172SP:110:LIRU:21/03/2026:0930:065:"
+                                 "LIRN:01:45:04:30:LIRQ: RVSM:BOL/PNZ"}));
+
+    server_->Command("plans");
+    ASSERT_TRUE(WaitUntil([&] { return server_->Output().contains("end of plans (2)"); }));
+    EXPECT_EQ(server_->Output().filter(QRegularExpression("^plan ")),
+              (QStringList{
+                  "plan ABC12 I:C172SP:110:LIRU:20/03/2026:0930:055:LIRN:01:45:04:30:LIRQ: "
+                  "RVSM:BOL/PNZ",
+                  "plan XYZ99 I:C172SP:110:LIRU:21/03/2026:0930:065:LIRN:01:45:04:30:LIRQ: "
+                  "RVSM:BOL/PNZ",
+              }));
+}
+
+TEST_F(AtcServerProgramTest, AMalformedPlanIsRefusedWithATextAndTheServerGoesOn) {
+    // Not logged in: not kept, not answered.
+    RawClient visitor(server_->port());
+    ASSERT_TRUE(visitor.connected());
+    visitor.Send(PlanLine("VIS01", "20/03/2026", "045"));
+    ASSERT_TRUE(server_->WaitForReceived(PlanLine("VIS01", "20/03/2026", "045")));
+
+    auto pilot = loggedIn();
+    struct {
+        QByteArray line;
+        QByteArray answer;
+    } const cases[] = {
+        // A ":" in the remarks shifts the route into an eighteenth field.
+        {"$FPABC12:SERVER:I:C172SP:110:LIRU:20/03/2026:0930:045:LIRN:01:45:04:30:LIRQ: "
+         "RWY:16:BOL",
+         "#TMSERVER:ABC12:Plan de vol refuse: 18 champs au lieu de 17"},
+        {"$FPABC12", "#TMSERVER:ABC12:Plan de vol refuse: 1 champs au lieu de 17"},
+        {"$FP", "#TMSERVER::Plan de vol refuse: 1 champs au lieu de 17"},
+        {"$FPABC12:ATC:I:C172SP:110:LIRU:20/03/2026:0930:045:LIRN:01:45:04:30:LIRQ: RVSM:BOL",
+         "#TMSERVER:ABC12:Plan de vol refuse: champ 1 ATC au lieu de SERVER"},
+    };
+    qsizetype seen = 5;
+    for (const auto& c : cases) {
+        pilot->Send(c.line);
+        EXPECT_EQ(pilot->LinesAfter(seen, 1), QList<QByteArray>{c.answer}) << c.line.toStdString();
+        seen = pilot->received();
+    }
+    // Queries without their field 3 are logged, not answered.
+    pilot->Send("$CQABC12:SERVER:DEPOTFPA");
+    pilot->Send("$CQABC12:SERVER:DEPOTFPA:TOUS");
+    server_->Command("plans");
+    ASSERT_TRUE(WaitUntil([&] { return server_->Output().contains("end of plans (0)"); }));
+    server_->Command("send --");
+    EXPECT_EQ(pilot->LinesAfter(seen, 1), QList<QByteArray>{"--"});
+    EXPECT_EQ(visitor.Lines(1), QList<QByteArray>{"--"});
+    EXPECT_EQ(server_->Output().filter("malformed").size(), 5);
+}
+
+TEST_F(AtcServerProgramTest, AControllersAmendmentReachesThePilotOnly) {
+    auto pilot = loggedIn("ABC12");
+    auto other = loggedIn("XYZ99");
+    pilot->Send(PlanLine("ABC12", "20/03/2026", "045"));
+    ASSERT_EQ(pilot->LinesAfter(5, 1).size(), 1);
+
+    server_->Command(R"(fpdepot ABC12 level=065 enroute=02:10 remarks=" RVSM amended")");
+    EXPECT_EQ(pilot->LinesAfter(6, 1),
+              (QList<QByteArray>{"$FPDEPOT:ABC12:I:C172SP:110:LIRU:20/03/2026:0930:065:LIRN:02:"
+                                 "10:04:30:LIRQ: RVSM amended:BOL/PNZ"}));
+    // Unchanged, it sends the plan as kept.
+    server_->Command("fpdepot ABC12");
+    EXPECT_EQ(pilot->LinesAfter(7, 1),
+              (QList<QByteArray>{"$FPDEPOT:ABC12:I:C172SP:110:LIRU:20/03/2026:0930:065:LIRN:02:"
+                                 "10:04:30:LIRQ: RVSM amended:BOL/PNZ"}));
+
+    // Refused: each says why and changes nothing.
+    for (const char* bad : {"fpdepot", "fpdepot NOONE level=100", "fpdepot ABC12 level",
+                            "fpdepot ABC12 altitude=100", "fpdepot ABC12 fuel=0430",
+                            "fpdepot ABC12 route=A:B", "fpdepot ABC12 level=100 wind=270"}) {
+        server_->Command(bad);
+    }
+    server_->Command("send --");
+    EXPECT_EQ(pilot->LinesAfter(8, 1), QList<QByteArray>{"--"});
+    EXPECT_EQ(other->LinesAfter(5, 1), QList<QByteArray>{"--"});
+    EXPECT_EQ(server_->Output().filter(QRegularExpression("^error: ")).size(), 7);
+    server_->Command("plans");
+    ASSERT_TRUE(WaitUntil([&] { return server_->Output().contains("end of plans (1)"); }));
+    EXPECT_EQ(server_->Output().filter(QRegularExpression("^plan ")),
+              QStringList{"plan ABC12 I:C172SP:110:LIRU:20/03/2026:0930:065:LIRN:02:10:04:30:"
+                          "LIRQ: RVSM amended:BOL/PNZ"});
 }
 
 TEST(AtcServerStartTest, ABadStationsFileStopsTheServerAndNamesTheLine) {
