@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "MedianReporter.h"
 #include "platform/linux/LocalFsuipcTransport.h"
 #include "sim/FsuipcClient.h"
 
@@ -216,25 +217,6 @@ BENCHMARK(BareRoundTrip)
     ->Repetitions(9)
     ->ReportAggregatesOnly(true);
 
-// The console report, keeping each benchmark's median to compare them at the end.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    // Plain text: the report is mostly read from a log.
-    MedianReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
-                !run.error_occurred) {
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    std::map<std::string, double> medians;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -254,7 +236,7 @@ int main(int argc, char** argv) {
         echo.Stop();
         return 1;
     }
-    MedianReporter reporter;
+    tavoro::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     stand_in.Stop();

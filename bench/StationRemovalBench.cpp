@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "MedianReporter.h"
 #include "atc/AtcList.h"
 #include "atc/Dispatcher.h"
 #include "atc/ReceiveQueue.h"
@@ -114,25 +115,6 @@ BENCHMARK(BM_AnnounceThenRemove)
     ->UseRealTime()
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
-
-// The console report, keeping each benchmark's median to compare them at the end.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    // Plain text: the report is mostly read from a log.
-    MedianReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
-                !run.error_occurred) {
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    std::map<std::string, double> medians;
-};
 
 }  // namespace
 }  // namespace tavoro
