@@ -240,15 +240,11 @@ void App::wirePlanPanel(DispatchTargets& targets) {
     };
     services.identity = &identity_;
     services.logged_in = [this] { return link_.logged_in(); };
-    services.send_plan = [this](const FilingValues& v) {
+    services.send_plan = [this](const FlightPlanLine& v) {
         if (!link_.socket_connected()) {
             return false;
         }
-        link_.SendLine(ComposeFlightPlan(
-            identity_.atc_identifier,
-            FlightPlanLine{v.flight_rules, v.aircraft, v.speed, v.departure, v.date, v.actual_time,
-                           v.cruise_level, v.destination, v.enroute_hours, v.enroute_minutes,
-                           v.fuel_hours, v.fuel_minutes, v.alternate, v.remarks, v.route}));
+        link_.SendLine(ComposeFlightPlan(identity_.atc_identifier, v));
         return true;
     };
     services.query_filed_plans = [this](const std::optional<std::string>& date) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Fields.h"
+#include "core/FlightPlanLine.h"
 
 namespace tavoro {
 
@@ -35,25 +36,6 @@ struct PositionReport {
 };
 
 std::string ComposePositionReport(const PositionReport& report);
-
-// The values of a "$FP" line, already formed as they go on the wire.
-struct FlightPlanLine {
-    std::string flight_rules;  // "I" or "V"
-    std::string aircraft;
-    std::string cruise_speed;
-    std::string departure;
-    std::string departure_date;
-    std::string departure_time;
-    std::string cruise_level;
-    std::string destination;
-    std::string enroute_hours;
-    std::string enroute_minutes;
-    std::string fuel_hours;
-    std::string fuel_minutes;
-    std::string alternate;
-    std::string remarks;
-    std::string route;
-};
 
 std::string ComposeFlightPlan(std::string_view callsign, const FlightPlanLine& plan);
 

@@ -77,13 +77,13 @@ FilingPreparation PrepareFiling(FlightPlan& plan, const FilingInput& input) {
         plan.departure_date = input.today;
     }
 
-    FilingValues& v = prepared.values;
+    FlightPlanLine& v = prepared.values;
     v.flight_rules = plan.flight_rules;
     v.aircraft = input.atc_model;
-    v.speed = plan.speed;
+    v.cruise_speed = plan.speed;
     v.departure = plan.departure;
-    v.date = FormatPlanDate(plan.departure_date, input.locale);
-    v.actual_time = plan.actual_time;
+    v.departure_date = FormatPlanDate(plan.departure_date, input.locale);
+    v.departure_time = plan.actual_time;
     v.cruise_level = plan.cruise_level;
     v.destination = plan.destination;
     splitTime(plan.time_enroute, v.enroute_hours, v.enroute_minutes);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/Fields.h"
+#include "core/FlightPlanLine.h"
 #include "flightplan/FlightPlan.h"
 
 namespace tavoro {
@@ -22,29 +23,6 @@ inline constexpr std::string_view kPlanSentText = "Plan de vol envoyé";
 // empty text none.
 std::string CommentsFromMemo(std::string_view memo_text);
 
-// The values of a "$FP" line after the callsign and "SERVER", in their wire order, as they
-// stand in the plan: nothing is trimmed or escaped.
-struct FilingValues {
-    std::string flight_rules;
-    std::string aircraft;
-    std::string speed;
-    std::string departure;
-    std::string date;
-    std::string actual_time;
-    std::string cruise_level;
-    std::string destination;
-    // time_enroute and time_fuel are HH:MM, so each arrives as two fields.
-    std::string enroute_hours;
-    std::string enroute_minutes;
-    std::string fuel_hours;
-    std::string fuel_minutes;
-    std::string alternate;
-    std::string remarks;
-    std::string route;
-
-    friend bool operator==(const FilingValues&, const FilingValues&) = default;
-};
-
 // What filing needs besides the plan.
 struct FilingInput {
     std::string atc_model;  // the aircraft's model, the plan's aircraft type
@@ -57,7 +35,7 @@ struct FilingInput {
 struct FilingPreparation {
     // The message to show instead of sending: no aircraft, or not logged in.
     std::optional<std::string> refusal;
-    FilingValues values;
+    FlightPlanLine values;
 };
 
 // "Envoi du plan" up to the packet: checks the aircraft and the login, takes the remarks,

@@ -56,7 +56,7 @@ struct PlanPanelServices {
     const AircraftIdentity* identity = nullptr;
     std::function<bool()> logged_in;
     // Sends the "$FP" line; false when it could not be sent.
-    std::function<bool(const FilingValues& values)> send_plan;
+    std::function<bool(const FlightPlanLine& values)> send_plan;
     // Sends the filed-plan query: all plans, or those of a date as typed.
     std::function<void(const std::optional<std::string>& date)> query_filed_plans;
 

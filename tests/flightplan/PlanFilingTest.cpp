@@ -52,11 +52,11 @@ TEST(PlanFilingTest, AnUntouchedPanelGoesWithItsDefaults) {
     FlightPlan plan;
     const FilingPreparation prepared = PrepareFiling(plan, Input());
     ASSERT_FALSE(prepared.refusal);
-    FilingValues expected;
+    FlightPlanLine expected;
     expected.flight_rules = "V";
     expected.aircraft = "C172SP";
-    expected.date = "14/03/2026";
-    expected.actual_time = "0000";
+    expected.departure_date = "14/03/2026";
+    expected.departure_time = "0000";
     expected.enroute_hours = "00";
     expected.enroute_minutes = "00";
     expected.fuel_hours = "00";
@@ -82,14 +82,14 @@ TEST(PlanFilingTest, ValuesGoAsTheyStand) {
     plan.route_text = "ABC/ /DE";
     const FilingPreparation prepared = PrepareFiling(plan, Input("a: b\nc"));
     ASSERT_FALSE(prepared.refusal);
-    const FilingValues& v = prepared.values;
+    const FlightPlanLine& v = prepared.values;
     EXPECT_EQ(v.flight_rules, "I");
-    EXPECT_EQ(v.speed, "45 ");
+    EXPECT_EQ(v.cruise_speed, "45 ");
     EXPECT_EQ(v.departure, "AAAA");
     EXPECT_EQ(v.destination, "BBBB");
     EXPECT_EQ(v.alternate, "LFPO");
-    EXPECT_EQ(v.date, "06/05/2030");  // the plan's own date
-    EXPECT_EQ(v.actual_time, "930");
+    EXPECT_EQ(v.departure_date, "06/05/2030");  // the plan's own date
+    EXPECT_EQ(v.departure_time, "930");
     EXPECT_EQ(v.cruise_level, "   ");
     EXPECT_EQ(v.enroute_hours, " 1");
     EXPECT_EQ(v.enroute_minutes, "45");

@@ -91,7 +91,7 @@ protected:
         };
         s.identity = &identity_;
         s.logged_in = [this] { return logged_in_; };
-        s.send_plan = [this](const FilingValues& values) {
+        s.send_plan = [this](const FlightPlanLine& values) {
             sent_.push_back(values);
             record("sent");
             return send_works_;
@@ -163,7 +163,7 @@ protected:
     std::optional<std::string> simulator_failure_;
     bool logged_in_ = true;
     bool send_works_ = true;
-    std::vector<FilingValues> sent_;
+    std::vector<FlightPlanLine> sent_;
     int repaints_ = 0;
 };
 
@@ -689,7 +689,7 @@ TEST_F(PlanPanelTest, FilingSendsThePanelsPlan) {
     EXPECT_EQ(events_, (std::vector<std::string>{"sent", "simulator Plan de vol envoyé"}));
     ASSERT_EQ(sent_.size(), 1u);
     EXPECT_EQ(sent_[0].aircraft, "C172SP");
-    EXPECT_EQ(sent_[0].date, "14/03/2026");
+    EXPECT_EQ(sent_[0].departure_date, "14/03/2026");
     EXPECT_EQ(sent_[0].remarks, " RVSM PBN/B2");
     EXPECT_EQ(sent_[0].route, "LIRF/ALBER");
     // Only the server's acknowledgement locks it.
