@@ -72,6 +72,16 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
       ai_objects_(simconnect_, state_,
                   [this](const std::string& line) { writeSimulatorLog(line); }),
       form_objet_(ai_objects_, state_),
+      weather_injection_(simconnect_,
+                         InjectionView{
+                             [this] { return form_objet_.InObjectMode(); },
+                             [this](const std::string& line) { writeSimulatorLog(line); },
+                             [this] {
+                                 if (form_objet_.isActiveWindow()) {
+                                     form_objet_.update();
+                                 }
+                             },
+                         }),
       form1_(MainWindowContext{settings_, link_, sim_link_, reports_, atc_list_, atis_, state_,
                                identity_, dialogs_, paths.executable_folder, paths.working_folder}),
       // Errors of the speech go to status panel 0.
@@ -103,8 +113,7 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
     connect(&sim_link_, &SimulatorLink::pollingStarted, this, [this] { atis_relay_.Start(); });
     connect(&sim_link_, &SimulatorLink::pollingStopped, this, [this] { atis_relay_.Stop(); });
 
-    // What the lines received while logged in reach. The server's METAR has no handler
-    // yet: its lines are dropped.
+    // What the lines received while logged in reach.
     DispatchTargets targets;
     stations_.SetTargets(targets);
     atis_.SetTargets(targets);
@@ -113,6 +122,9 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
         sim_commands_.ZuluCommand(hours, minutes);
     };
     targets.failure = [this](const std::string& number) { sim_commands_.FailureCommand(number); };
+    targets.metar = [this](const std::optional<std::string>& metar) {
+        weather_injection_.InjectServerMetar(metar);
+    };
     targets.ai_status = [this](const QString& text) { form1_.SetStatusText(1, text); };
     targets.ai_create = [this](const FieldList& fields) { ai_objects_.Create(fields); };
     targets.ai_remove = [this](const FieldList& fields) { ai_objects_.Remove(fields); };

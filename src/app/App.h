@@ -26,6 +26,7 @@
 #include "sim/SimConnectClient.h"
 #include "sim/SimulatorLink.h"
 #include "sim/TForm_objet.h"
+#include "sim/WeatherInjection.h"
 
 namespace tavoro {
 
@@ -120,6 +121,8 @@ private:
     SimCommands sim_commands_;
     AiObjects ai_objects_;
     TForm_objet form_objet_;
+    // The server's METAR commands; they report in the object window's log.
+    WeatherInjection weather_injection_;
     // The one flight plan; its panel lives in the main window and goes with it.
     FlightPlan flight_plan_;
     TForm1 form1_;

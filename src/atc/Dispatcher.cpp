@@ -76,7 +76,7 @@ void Dispatcher::dispatchLoggedIn(const FieldList& fields) {
         call(t.zulu, Field(fields, 1), Field(fields, 2));
     }
     if (type == "METAR") {
-        call(t.metar, Field(fields, 1));
+        call(t.metar, fields.size() > 1 ? std::optional<std::string>(fields[1]) : std::nullopt);
     }
     if (type == "$ADMIN" && Field(fields, 1) == "FAILURE") {
         call(t.failure, Field(fields, 2));

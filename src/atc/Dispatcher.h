@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,7 +34,8 @@ struct DispatchTargets {
 
     // The simulator: the clock, the weather, the failures.
     std::function<void(const std::string& hours, const std::string& minutes)> zulu;
-    std::function<void(const std::string& metar)> metar;
+    // The observation, or nullopt for a line that carries no text field at all.
+    std::function<void(const std::optional<std::string>& metar)> metar;
     std::function<void(const std::string& failure_number)> failure;
 
     // AI objects: the command echoed in status panel 1, then its sub-command.

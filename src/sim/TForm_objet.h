@@ -34,6 +34,9 @@ public:
     void ShowFiledPlans(const QString& caption);
     void AppendFiledPlan(const QString& line);
 
+    // Object mode: the window presents the AI objects, not the filed plans.
+    bool InObjectMode() const { return !ListBox1->isHidden(); }
+
     // The main menu's "objet": the object list and the zulu clock, in object mode.
     void objet1Click();
     // The route of the object whose line is `row` (the line's index is the slot index).

@@ -67,7 +67,9 @@ protected:
         t.zulu = [this](const std::string& h, const std::string& m) {
             calls_.push_back("zulu " + h + " " + m);
         };
-        t.metar = [this](const std::string& m) { calls_.push_back("metar " + m); };
+        t.metar = [this](const std::optional<std::string>& m) {
+            calls_.push_back(m ? "metar " + *m : "metar without text");
+        };
         t.failure = [this](const std::string& n) { calls_.push_back("failure " + n); };
         t.ai_status = [this](const QString& s) { calls_.push_back("status " + s.toStdString()); };
         t.ai_create = [this](const FieldList& f) { calls_.push_back("create " + joined(f)); };
@@ -122,6 +124,9 @@ TEST_F(DispatcherTest, LoggedInLinesReachTheirTargetsInOrder) {
         {"ZULU:12:30", {"zulu 12 30"}},
         {"ZULUX:12:30", {}},
         {"METAR:LFPG 091030Z 27010KT", {"metar LFPG 091030Z 27010KT"}},
+        // An empty text is still a text; no field at all is none.
+        {"METAR:", {"metar "}},
+        {"METAR", {"metar without text"}},
         {"$ADMIN:FAILURE:4", {"failure 4"}},
         {"$ADMIN:RESET:4", {}},
         {"$ControlAI:CREATE:bus1:Bus:48.7",

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTest>
@@ -167,6 +168,24 @@ TEST_F(SimulatorCommandsEndToEndTest, ALostSimConnectLegIsShownAndReopensWithThe
     serverSends("$ADMIN:FAILURE:4");
     EXPECT_TRUE(WaitUntil(
         [&] { return host_.Dump()["failures"].toObject()["TOGGLE_PITOT_BLOCKAGE"].toBool(); }));
+}
+
+// The server's METAR becomes the simulator's weather; one the simulator refuses comes back
+// as "invalid metar" in the log and leaves the weather as it was.
+TEST_F(SimulatorCommandsEndToEndTest, AServerMetarBecomesTheSimulatorsWeather) {
+    mainWindow().objet1->trigger();  // the log tells of the injection in object mode only
+    const auto weather = [&] { return host_.Dump()["weather"].toObject(); };
+    const QString metar = "LFPG 101030Z 27010KT 9999 FEW030 12/08 Q1015";
+    server_.Command("metar " + metar);
+    ASSERT_TRUE(WaitUntil([&] { return weather()["metar"].toString() == metar; }))
+        << QJsonDocument(weather()).toJson().toStdString();
+    EXPECT_TRUE(weather()["custom_mode"].toBool());
+    EXPECT_TRUE(WaitUntil([&] { return log().contains(metar + "\nOK"); })) << log().toStdString();
+
+    serverSends("METAR:not an observation");
+    ASSERT_TRUE(WaitUntil([&] { return log().contains("invalid metar"); })) << log().toStdString();
+    EXPECT_EQ(weather()["metar"].toString(), metar);
+    EXPECT_EQ(weather()["injected"].toArray().size(), 1);
 }
 
 TEST_F(SimulatorCommandsEndToEndTest, AiObjectsLiveAndDieInTheSimulator) {
