@@ -84,6 +84,23 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
                          }),
       form1_(MainWindowContext{settings_, link_, sim_link_, reports_, atc_list_, atis_, state_,
                                identity_, dialogs_, paths.executable_folder, paths.working_folder}),
+      weather_requests_(
+          WeatherCalls{
+              [this](float latitude, float longitude, float altitude_m) {
+                  return simconnect_.Call(&SimConnectLibrary::WeatherRequestInterpolatedObservation,
+                                          kObservationRequestId, latitude, longitude, altitude_m);
+              },
+              [this](std::string_view icao) {
+                  return simconnect_.Call(&SimConnectLibrary::WeatherRequestObservationAtStation,
+                                          kObservationRequestId, icao);
+              },
+              [this](float latitude, float longitude) {
+                  return simconnect_.Call(
+                      &SimConnectLibrary::WeatherRequestObservationAtNearestStation,
+                      kObservationRequestId, latitude, longitude);
+              },
+          },
+          state_),
       // Errors of the speech go to status panel 0.
       speech_engine_([this](const QString& text) { form1_.SetStatusText(0, text); }),
       speech_(
@@ -104,6 +121,7 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
     };
     actions.object_id_assigned = [this](std::uint32_t id) { ai_objects_.ObjectIdAssigned(id); };
     actions.object_removed = [this](std::uint32_t id) { ai_objects_.ObjectRemoved(id); };
+    wireWeatherPanel(actions);
     sim_link_.SetMessageActions(std::move(actions));
     // Ids and routes go to the simulator right after each dispatch of its messages.
     connect(&sim_link_, &SimulatorLink::dispatched, this, [this] { ai_objects_.AfterDispatch(); });
@@ -206,6 +224,20 @@ void App::FormClose() {
     // The object window may still be open; the program ends with the main window.
     form_objet_.close();
     emit finished();
+}
+
+void App::wireWeatherPanel(SimMessageActions& actions) {
+    meteo_panel_ =
+        new MeteoPanel(*form1_.Panel_meteo, weather_requests_, weather_report_, code_tables_,
+                       state_, [this](const QString& caption, const QString& prompt) {
+                           return dialogs_.EnterLine(&form1_, caption, 300, 120, prompt, QString());
+                       });
+    connect(&form1_, &TForm1::weatherRequested, this,
+            [this] { meteo_panel_->RequestLocalWeather(); });
+    actions.weather_observation = [this](const std::string& text) {
+        meteo_panel_->ObservationArrived(text);
+    };
+    actions.weather_no_answer = [this] { meteo_panel_->NoAnswer(); };
 }
 
 void App::wirePlanPanel(DispatchTargets& targets) {

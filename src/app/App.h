@@ -27,6 +27,9 @@
 #include "sim/SimulatorLink.h"
 #include "sim/TForm_objet.h"
 #include "sim/WeatherInjection.h"
+#include "weather/MeteoPanel.h"
+#include "weather/WeatherReport.h"
+#include "weather/WeatherRequests.h"
 
 namespace tavoro {
 
@@ -97,6 +100,8 @@ private:
     // The flight-plan panel: built in the main window, bound to the simulator, the server,
     // the dialogs and the filed-plan window; the server's answers about plans go to it.
     void wirePlanPanel(DispatchTargets& targets);
+    // The weather panel: its requests go to the simulator, whose answers fill it.
+    void wireWeatherPanel(SimMessageActions& actions);
 
     Dialogs& dialogs_;
     IniFile ini_;
@@ -127,6 +132,10 @@ private:
     FlightPlan flight_plan_;
     TForm1 form1_;
     PlanPanel* plan_panel_ = nullptr;
+    // The one decoded observation of the run, and the requests that bring observations.
+    WeatherReport weather_report_;
+    WeatherRequests weather_requests_;
+    MeteoPanel* meteo_panel_ = nullptr;
     QtSpeechEngine speech_engine_;
     AtcSpeech speech_;
     // "FSX" or "P3D" once the simulator's executables were found; kept when a later

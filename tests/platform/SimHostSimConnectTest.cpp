@@ -431,22 +431,54 @@ TEST_F(StandInSimConnect, ARouteMustMatchTheWaypointDefinition) {
 
 TEST_F(StandInSimConnect, ObservationRequestsAnswerTheMetarOrException15) {
     setUpLikeTheClient(sim_);
-    const std::function<SimResult(LocalSimConnect&)> requests[] = {
-        [](auto& s) { return s.WeatherRequestObservationAtStation(1, "LFPG"); },
-        [](auto& s) { return s.WeatherRequestObservationAtNearestStation(1, 48.7f, 2.4f); },
-        [](auto& s) { return s.WeatherRequestInterpolatedObservation(1, 48.7f, 2.4f, 300.0f); },
+    const struct {
+        const char* name;
+        std::function<SimResult(LocalSimConnect&)> request;
+        // What answers once the weather is set; empty: exception 15 all the same.
+        std::string answer;
+        std::uint32_t index;  // the argument exception 15 names
+    } requests[] = {
+        {"its station", [](auto& s) { return s.WeatherRequestObservationAtStation(1, "LFPG"); },
+         kMetar, 3},
+        {"another station", [](auto& s) { return s.WeatherRequestObservationAtStation(1, "EGLL"); },
+         "", 3},
+        {"nearest",
+         [](auto& s) { return s.WeatherRequestObservationAtNearestStation(1, 48.7f, 2.4f); },
+         kMetar, 2},
+        // Interpolated weather is no station's: the simulator names it "????".
+        {"interpolated",
+         [](auto& s) { return s.WeatherRequestInterpolatedObservation(1, 48.7f, 2.4f, 300.0f); },
+         std::string("????") + (kMetar + 4), 2},
     };
-    for (const auto& request : requests) {
-        ASSERT_EQ(request(sim_), kSimOk);
-        expectException(dispatch(sim_), 15, sim_.last_send_id(), 2);
+    for (const auto& r : requests) {
+        SCOPED_TRACE(r.name);
+        ASSERT_EQ(r.request(sim_), kSimOk);
+        expectException(dispatch(sim_), 15, sim_.last_send_id(), r.index);
     }
     ASSERT_EQ(host_.Command(QString("metar ") + kMetar), "ok");
-    for (const auto& request : requests) {
-        ASSERT_EQ(request(sim_), kSimOk);
+    for (const auto& r : requests) {
+        SCOPED_TRACE(r.name);
+        ASSERT_EQ(r.request(sim_), kSimOk);
         const std::vector<Bytes> messages = dispatch(sim_);
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0], MakeSimWeatherObservation(1, kMetar));
+        if (r.answer.empty()) {
+            expectException(messages, 15, sim_.last_send_id(), r.index);
+        } else {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0], MakeSimWeatherObservation(1, r.answer));
+        }
     }
+    // A station keeps its last observation when the weather moves on elsewhere, and one
+    // that was set becomes known.
+    const std::string heathrow = "EGLL 121150Z 25012KT 9999 BKN020 14/10 Q1009";
+    ASSERT_EQ(sim_.WeatherSetObservation(0, heathrow), kSimOk);
+    EXPECT_EQ(dispatch(sim_), std::vector<Bytes>{});
+    for (const auto& [icao, answer] :
+         {std::pair<const char*, std::string>{"EGLL", heathrow}, {"LFPG", kMetar}}) {
+        ASSERT_EQ(sim_.WeatherRequestObservationAtStation(1, icao), kSimOk);
+        EXPECT_EQ(dispatch(sim_), std::vector<Bytes>{MakeSimWeatherObservation(1, answer)}) << icao;
+    }
+    EXPECT_EQ(dump()["weather"].toObject()["stations"].toObject().keys(),
+              (QStringList{"EGLL", "LFPG"}));
 }
 
 TEST_F(StandInSimConnect, ASetObservationIsTakenWhenItLooksLikeOne) {
@@ -488,10 +520,16 @@ TEST_F(StandInSimConnect, ASetObservationIsTakenWhenItLooksLikeOne) {
             EXPECT_TRUE(weather["metar"].isNull());
         }
     }
-    // The simulator reports the weather it was given.
-    ASSERT_EQ(sim_.WeatherRequestObservationAtStation(1, "LFPO"), kSimOk);
+    // The simulator reports the weather it was given, and each station its own.
+    ASSERT_EQ(sim_.WeatherRequestObservationAtNearestStation(1, 48.7f, 2.4f), kSimOk);
     EXPECT_EQ(dispatch(sim_),
               std::vector<Bytes>{MakeSimWeatherObservation(1, last_taken.toStdString())});
+    ASSERT_EQ(sim_.WeatherRequestObservationAtStation(1, "K2G4"), kSimOk);
+    EXPECT_EQ(dispatch(sim_),
+              std::vector<Bytes>{MakeSimWeatherObservation(1, last_taken.toStdString())});
+    ASSERT_EQ(sim_.WeatherRequestObservationAtStation(1, "LFPO"), kSimOk);
+    EXPECT_EQ(dispatch(sim_), std::vector<Bytes>{MakeSimWeatherObservation(
+                                  1, "LFPO 121230Z 27015KT 9999 FEW030 15/08 Q1012")});
 }
 
 TEST_F(StandInSimConnect, AMenuPickReachesTheClientThatAddedIt) {

@@ -246,8 +246,9 @@ CommandResult CommandChannel::Run(std::string_view line) {
     if (command == "metar") {
         if (rest.empty()) {
             state.weather.metar.reset();
+            state.weather.stations.clear();
         } else {
-            state.weather.metar = std::string(rest);
+            state.weather.Observe(std::string(rest));
         }
         return {"ok"};
     }
@@ -401,6 +402,10 @@ QJsonObject DumpState(const SimState& state) {
     for (const SimConnectSession& open : state.simconnect_sessions) {
         sessions.append(session(open));
     }
+    QJsonObject stations;
+    for (const auto& [station, observation] : state.weather.stations) {
+        stations[text(station)] = text(observation);
+    }
 
     return QJsonObject{
         {"aircraft",
@@ -446,6 +451,7 @@ QJsonObject DumpState(const SimState& state) {
                                            : QJsonValue(QJsonValue::Null)},
              {"custom_mode", state.weather.custom_mode},
              {"injected", texts(state.weather.injected)},
+             {"stations", stations},
          }},
         {"simconnect_client", state.simconnect_client},
         {"simconnect_sessions", sessions},

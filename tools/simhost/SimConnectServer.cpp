@@ -211,7 +211,7 @@ public:
             case SimCall::kWeatherRequestObservationAtStation: {
                 std::uint32_t request;
                 std::string icao;
-                return read(request, icao) ? observe(request) : std::nullopt;
+                return read(request, icao) ? observeStation(request, icao) : std::nullopt;
             }
             case SimCall::kWeatherRequestObservationAtNearestStation: {
                 std::uint32_t request;
@@ -221,8 +221,9 @@ public:
             case SimCall::kWeatherRequestInterpolatedObservation: {
                 std::uint32_t request;
                 float latitude, longitude, altitude;
-                return read(request, latitude, longitude, altitude) ? observe(request)
-                                                                    : std::nullopt;
+                return read(request, latitude, longitude, altitude)
+                           ? observe(request, /*interpolated=*/true)
+                           : std::nullopt;
             }
             case SimCall::kWeatherSetModeCustom:
                 if (!read()) {
@@ -600,12 +601,26 @@ private:
         return kSimOk;
     }
 
-    // One weather everywhere: every station, position and altitude observes the same.
-    std::optional<SimResult> observe(std::uint32_t request) {
+    // One weather around the aircraft: the nearest station and any position observe the
+    // current observation; an interpolated one names no station, as the simulator's do.
+    std::optional<SimResult> observe(std::uint32_t request, bool interpolated = false) {
         if (!state_.weather.metar) {
             return exception(kSimExceptionNoObservation, 2);
         }
-        server_.sendMessage(connection_, MakeSimWeatherObservation(request, *state_.weather.metar));
+        const std::string& metar = *state_.weather.metar;
+        server_.sendMessage(connection_,
+                            MakeSimWeatherObservation(
+                                request, interpolated ? InterpolatedObservation(metar) : metar));
+        return kSimOk;
+    }
+
+    // A station by name answers its last observation; one never observed is unknown.
+    std::optional<SimResult> observeStation(std::uint32_t request, const std::string& icao) {
+        const auto station = state_.weather.stations.find(icao);
+        if (station == state_.weather.stations.end()) {
+            return exception(kSimExceptionNoObservation, 3);
+        }
+        server_.sendMessage(connection_, MakeSimWeatherObservation(request, station->second));
         return kSimOk;
     }
 
@@ -623,7 +638,7 @@ private:
         }
         // The simulator now reports the weather it was given.
         state_.weather.injected.push_back(metar);
-        state_.weather.metar = metar;
+        state_.weather.Observe(metar);
         return kSimOk;
     }
 

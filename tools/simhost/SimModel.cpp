@@ -88,4 +88,30 @@ void SimModel::Update() {
     AdvanceClock(state_.clock, seconds);
 }
 
+namespace {
+
+// The station word's length: up to the first blank or "&".
+std::size_t StationLength(std::string_view observation) {
+    const std::size_t end = observation.find_first_of(" &");
+    return end == std::string_view::npos ? observation.size() : end;
+}
+
+}  // namespace
+
+std::string ObservationStation(std::string_view observation) {
+    // Blanks may stand before the station, as the set-observation rule allows.
+    const std::size_t start = std::min(observation.find_first_not_of(' '), observation.size());
+    observation.remove_prefix(start);
+    return std::string(observation.substr(0, StationLength(observation)));
+}
+
+std::string InterpolatedObservation(std::string_view observation) {
+    return "????" + std::string(observation.substr(StationLength(observation)));
+}
+
+void SimWeather::Observe(const std::string& observation) {
+    metar = observation;
+    stations[ObservationStation(observation)] = observation;
+}
+
 }  // namespace tavoro::simhost

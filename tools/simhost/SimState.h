@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/SimConnectLibrary.h"
@@ -74,7 +75,18 @@ struct SimWeather {
     std::optional<std::string> metar;
     bool custom_mode = false;
     std::vector<std::string> injected;  // observations set and accepted, in order
+    // The last observation of each station, by its identifier: the stations a request
+    // by name can reach. Every observation given or set lands here too.
+    std::map<std::string, std::string> stations;
+
+    // Makes `observation` the current weather and its station's last observation.
+    void Observe(const std::string& observation);
 };
+
+// The station an observation names: its first word, without the "&" extensions.
+std::string ObservationStation(std::string_view observation);
+// The observation as an interpolated request answers it: the station reads "????".
+std::string InterpolatedObservation(std::string_view observation);
 
 // One datum of a SimConnect client's data definition.
 struct SimDatum {
