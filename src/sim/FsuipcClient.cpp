@@ -110,7 +110,11 @@ bool FsuipcClient::Open(std::uint32_t requested_version) {
             int code = error_;
             return closeAndFail(code);
         }
-        transport_.Sleep(100);
+        // The pause only gives a starting server time before the next attempt: once both
+        // versions are read there is none, and the link opens at once.
+        if (fsuipc_version_ == 0 || sim_version_ == 0) {
+            transport_.Sleep(100);
+        }
     }
 
     if (fsuipc_version_ >= 0x19980005u && (sim_version_ >> 16) == 0xFADEu) {

@@ -29,6 +29,8 @@ TEST(FsuipcOpenTest, LinksAndExchangesVersions) {
         server.written_library_version[0x330A] | (server.written_library_version[0x330B] << 8),
         2005);
     EXPECT_EQ(server.last_timeout, 2000);
+    // Both versions came with the first exchange: no pause before the link is open.
+    EXPECT_EQ(server.sleeps, std::vector<int>{});
 
     // Opening an open client changes nothing.
     EXPECT_FALSE(client.Open(0));
@@ -104,6 +106,8 @@ TEST(FsuipcOpenTest, VersionZeroIsAskedAgainUpToFiveTimes) {
     EXPECT_FALSE(client.Open(0));
     EXPECT_EQ(client.error(), kFsuipcWrongVersion);
     EXPECT_EQ(server.sends, 5);
+    // A server still starting gets its pause between the attempts.
+    EXPECT_EQ(server.sleeps, (std::vector<int>{100, 100, 100, 100, 100}));
 }
 
 class FsuipcQueueTest : public ::testing::Test {
