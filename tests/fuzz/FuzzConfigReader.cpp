@@ -1,8 +1,6 @@
 // The configuration reader on any bytes a user's editor or another program may have left
 // in corvanta.ini: every read, the key listing, the settings load, and a write that must
 // keep the file readable.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -11,18 +9,15 @@
 #include <fstream>
 #include <string>
 
+#include "ScratchFile.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
 
 namespace {
 
 const std::filesystem::path& scratchFile() {
-    // In memory where the system offers it: the write syncs the file every run.
-    static const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm")
-                                                    ? std::filesystem::path("/dev/shm")
-                                                    : std::filesystem::temp_directory_path();
     static const std::filesystem::path path =
-        folder / ("tavoro-fuzz-config-" + std::to_string(::getpid()) + ".ini");
+        tavoro::fuzz::ScratchFilePath("tavoro-fuzz-config", ".ini");
     return path;
 }
 
@@ -31,10 +26,7 @@ const std::filesystem::path& scratchFile() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavoro;
     const std::filesystem::path& path = scratchFile();
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    fuzz::WriteScratchFile(path, data, size);
     // Dated long before the read, as a user's file is, so the reader may keep what it
     // parsed instead of reading the file again at every look-up.
     std::filesystem::last_write_time(

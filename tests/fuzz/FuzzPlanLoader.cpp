@@ -1,26 +1,21 @@
 // The plan-file loader on any bytes a .pln file may hold: both forms, their headers, the
 // lines of either, and the cruising altitude's conversion. A load that is refused must leave
 // the plan as it was; one that loads must leave a route text that joins its points.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "ScratchFile.h"
 #include "flightplan/FlightPlan.h"
 #include "flightplan/PlanFile.h"
 
 namespace {
 
 const std::filesystem::path& scratchFile() {
-    // In memory where the system offers it.
-    static const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm")
-                                                    ? std::filesystem::path("/dev/shm")
-                                                    : std::filesystem::temp_directory_path();
     static const std::filesystem::path path =
-        folder / ("tavoro-fuzz-plan-" + std::to_string(::getpid()) + ".pln");
+        tavoro::fuzz::ScratchFilePath("tavoro-fuzz-plan", ".pln");
     return path;
 }
 
@@ -41,10 +36,7 @@ tavoro::FlightPlan earlierPlan() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavoro;
     const std::filesystem::path& path = scratchFile();
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    fuzz::WriteScratchFile(path, data, size);
     FlightPlan plan = earlierPlan();
     const PlanLoadResult result = LoadPlanFile(plan, path.string(), {});
     switch (result.status) {
