@@ -29,4 +29,88 @@ audio=false
 4=Tower
 5=Approach
 6=Center
+[turbulence]
+N=aucune
+O=légère
+L=légère
+M=modérée
+H=forte
+S=sévère
+[shear]
+G=progressif
+M=modéré
+S=fort
+I=brutal
+[conditions descriptor]
+MI=mince
+PR=partiel
+BC=bancs
+DR=chasse-poussière basse
+BL=chasse-poussière élevée
+SH=averses
+TS=orage
+FZ=se congelant
+VC=au voisinage
+[conditions phenomena]
+DZ=bruine
+RA=pluie
+SN=neige
+SG=neige en grains
+IC=cristaux de glace
+PL=granules de glace
+GR=grêle
+GS=grésil
+UP=précipitations inconnues
+BR=brume
+FG=brouillard
+FU=fumée
+VA=cendres volcaniques
+DU=poussière
+SA=sable
+HZ=brume sèche
+PY=embruns
+PO=tourbillons de poussière
+SQ=grains
+FC=trombe
+SS=tempête de sable
+DS=tempête de poussière
+[cloud typ]
+CLR=ciel clair
+SKC=ciel dégagé
+FEW=quelques nuages
+SCT=épars
+BKN=fragmenté
+OVC=couvert
+CI=cirrus
+CS=cirrostratus
+CC=cirrocumulus
+AS=altostratus
+AC=altocumulus
+SC=stratocumulus
+NS=nimbostratus
+ST=stratus
+CU=cumulus
+CB=cumulonimbus
+[cloud top]
+F=plat
+R=arrondi
+A=enclume
+[precipitation intensity]
+V=très faible
+L=faible
+M=modérée
+H=forte
+D=très forte
+[precipitation typ]
+N=aucune
+R=pluie
+F=pluie verglaçante
+H=grêle
+S=neige
+[icing rate]
+N=aucun
+T=traces
+L=faible
+M=modéré
+S=sévère
 INI

@@ -2,10 +2,10 @@
 # Takes the README's screenshot of the main window: the client, the stand-in simulator
 # and the stand-in ATC server run on a private Xvfb display, the client connects, and
 # the window is captured.
-# Usage: scripts/screenshot.sh [output.png [settings|atc|atis|plan]]
+# Usage: scripts/screenshot.sh [output.png [settings|atc|atis|plan|meteo]]
 #   (default: docs/main-window.png, the settings panel; "atc" shows the ATC list, "atis"
 #   the first station's ATIS after a click on it, "plan" the flight-plan panel with the
-#   simulator's plan loaded and filed)
+#   simulator's plan loaded and filed, "meteo" the weather panel with the local weather)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$(realpath -m "${1:-docs/main-window.png}")"
@@ -96,6 +96,10 @@ elif [ "$view" = plan ]; then
         grep -q '> \$ACUDEPOT' "$work/server.log" && break
         sleep 0.2
     done
+elif [ "$view" = meteo ]; then
+    xdotool windowsize "$window" 560 400
+    sleep 1
+    xdotool mousemove --window "$window" 165 12 click 1   # the "meteo" menu item
 else
     xdotool mousemove --window "$window" 230 12 click 1   # the "parametres" menu item
 fi

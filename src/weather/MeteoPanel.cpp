@@ -180,6 +180,7 @@ void MeteoPanel::Button_meteoClick() {
 void MeteoPanel::ObservationArrived(const std::string& text) {
     requests_.ObservationArrived(text);
     Edit_metar->setText(Text(text));
+    Edit_metar->setCursorPosition(0);
     // Whatever goes wrong in decoding or showing must not stop the simulator's other
     // messages: the panel is then left as far as it got.
     try {
@@ -219,6 +220,7 @@ void MeteoPanel::ShowWeather() {
     }
     DecodeMetar(observation, tables_, report_);
     Edit_metar->setText(Text(observation));
+    Edit_metar->setCursorPosition(0);  // the station and time first, not the appendix
     Label_meteo_origine->setText(requests_.weather_origin());
     if (requests_.weather_origin() == kOriginLocal) {
         const QString feet = QString::number(RoundHalfEven(aircraft_.altitude_ft));
