@@ -1,6 +1,9 @@
-// One received block announcing a busy network at once, 5,000 "#AA" and 5,000 "%" lines,
-// taken through the receive queue, the dispatcher, the station table and its list, and
-// drawn in ListBox_ATC: what one 100 ms receive tick must finish.
+// One received block announcing a busy network at once, N "#AA" and N "%" lines (1,000 to
+// 50,000 stations), taken through the receive queue, the dispatcher, the station table and
+// its list, and drawn in ListBox_ATC: what one 100 ms receive tick must finish. Against
+// the floor of the same work without the client: the lines split at ":", the stations
+// kept in a hash map, their list lines formatted and put in a list box. Prints the ratio
+// of the medians for each size.
 
 #include <benchmark/benchmark.h>
 
@@ -9,10 +12,16 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
+#include "MedianReporter.h"
 #include "atc/AtcList.h"
 #include "atc/AtcListBox.h"
 #include "atc/AtisSelection.h"
@@ -24,15 +33,13 @@
 namespace tavoro {
 namespace {
 
-constexpr int kStations = 5000;
-
-std::string busyNetworkBlock() {
+std::string busyNetworkBlock(int stations) {
     static const char* const kCodes[] = {"TWR", "APP", "CTR", "GND", "DEL", "XXX"};
     std::string block;
-    for (int i = 0; i < kStations; ++i) {
+    for (int i = 0; i < stations; ++i) {
         block += "#AASTN" + std::to_string(i) + "_TWR\r\n";
     }
-    for (int i = 0; i < kStations; ++i) {
+    for (int i = 0; i < stations; ++i) {
         block += "%STN" + std::to_string(i) + "_TWR:" + std::to_string(18 + i % 10) +
                  ".250:" + kCodes[i % 6] + ":40:1:" + std::to_string(40 + i % 20) +
                  ".5:" + std::to_string(i % 30 - 15) + ".25:" + std::to_string(i % 5000) + "\r\n";
@@ -41,6 +48,7 @@ std::string busyNetworkBlock() {
 }
 
 void BM_BusyNetworkBlock(benchmark::State& state) {
+    const int kStations = static_cast<int>(state.range(0));
     QTemporaryDir dir;
     const std::filesystem::path path =
         std::filesystem::path(dir.path().toStdString()) / "corvanta.ini";
@@ -61,7 +69,7 @@ void BM_BusyNetworkBlock(benchmark::State& state) {
     ServerLink link(settings, identity, aircraft);
     link.AcceptLogin();
     Dispatcher dispatcher(link, settings, identity);
-    const std::string block = busyNetworkBlock();
+    const std::string block = busyNetworkBlock(kStations);
 
     for (auto _ : state) {
         state.PauseTiming();
@@ -98,7 +106,91 @@ void BM_BusyNetworkBlock(benchmark::State& state) {
 BENCHMARK(BM_BusyNetworkBlock)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Repetitions(15)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(20000)
+    ->Arg(50000)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+
+// The floor: the same block cut into lines and fields, each station kept by callsign in
+// a hash map with its frequency, facility word and distance, its list line formatted, and
+// the lines put in a list box at once.
+struct FloorStation {
+    std::string frequency;
+    std::string facility;
+    double latitude = 0;
+    double longitude = 0;
+};
+
+void BM_BusyNetworkFloor(benchmark::State& state) {
+    const int kStations = static_cast<int>(state.range(0));
+    const std::string block = busyNetworkBlock(kStations);
+    const std::unordered_map<std::string, std::string> facilities = {{"TWR", "Tour"},
+                                                                     {"APP", "Approche"},
+                                                                     {"CTR", "Contrôle"},
+                                                                     {"GND", "Sol"},
+                                                                     {"DEL", "Prévol"}};
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            QListWidget box;
+            std::unordered_map<std::string, FloorStation> stations;
+            state.ResumeTiming();
+
+            std::vector<std::string_view> fields;
+            std::string_view rest(block);
+            while (!rest.empty()) {
+                const std::size_t end = rest.find("\r\n");
+                std::string_view line = rest.substr(0, end);
+                rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 2);
+                fields.clear();
+                for (std::size_t start = 0;;) {
+                    const std::size_t colon = line.find(':', start);
+                    fields.push_back(line.substr(start, colon - start));
+                    if (colon == std::string_view::npos) {
+                        break;
+                    }
+                    start = colon + 1;
+                }
+                if (line.starts_with("#AA")) {
+                    stations.try_emplace(std::string(fields[0].substr(3)));
+                } else if (line.starts_with("%") && fields.size() >= 7) {
+                    FloorStation& station = stations[std::string(fields[0].substr(1))];
+                    station.frequency = "1" + std::string(fields[1]);
+                    const auto facility = facilities.find(std::string(fields[2]));
+                    station.facility = facility == facilities.end() ? "error" : facility->second;
+                    station.latitude = std::stod(std::string(fields[5]));
+                    station.longitude = std::stod(std::string(fields[6]));
+                }
+            }
+            QStringList lines;
+            lines.reserve(static_cast<qsizetype>(stations.size()));
+            for (const auto& [callsign, station] : stations) {
+                const double distance =
+                    std::hypot(station.latitude - 48.7, station.longitude - 2.35) * 60;
+                lines << QString::fromStdString(callsign + " " + station.frequency + " " +
+                                                station.facility + " " +
+                                                std::to_string(static_cast<int>(distance)));
+            }
+            box.addItems(lines);
+
+            state.PauseTiming();
+            if (box.count() != kStations) {
+                state.SkipWithError("the floor lost stations");
+            }
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BusyNetworkFloor)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(20000)
+    ->Arg(50000)
+    ->Repetitions(9)
     ->ReportAggregatesOnly(true);
 
 }  // namespace
@@ -114,7 +206,18 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    tavoro::MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return 0;
+    int compared = 0;
+    for (const char* size : {"1000", "5000", "20000", "50000"}) {
+        const auto client = reporter.medians.find(std::string("BM_BusyNetworkBlock/") + size);
+        const auto floor = reporter.medians.find(std::string("BM_BusyNetworkFloor/") + size);
+        if (client != reporter.medians.end() && floor != reporter.medians.end()) {
+            std::printf("%s stations: %.1f ms against a floor of %.1f ms, ratio %.2f\n", size,
+                        client->second, floor->second, client->second / floor->second);
+            ++compared;
+        }
+    }
+    return compared == 0 ? 1 : 0;
 }

@@ -18,7 +18,10 @@ public:
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
                 !run.error_occurred) {
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+                // "BM_Name", or "BM_Name/1000" for one of its arguments.
+                const std::string& args = run.run_name.args;
+                medians[run.run_name.function_name + (args.empty() ? "" : "/" + args)] =
+                    run.GetAdjustedRealTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);

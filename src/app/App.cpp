@@ -149,6 +149,8 @@ App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
     targets.ai_route = [this](const FieldList& fields) { ai_objects_.Route(fields); };
     targets.ai_start = [this](const FieldList& fields) { ai_objects_.Start(fields); };
     wirePlanPanel(targets);
+    connect(&link_, &ServerLink::receiveTickDone, this,
+            [this] { stations_.ForgetFacilityTexts(); });
     dispatcher_.SetTargets(std::move(targets));
 
     connect(&form1_, &TForm1::shown, this, &App::FormShow);

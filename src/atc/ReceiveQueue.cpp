@@ -89,10 +89,10 @@ bool ReceiveQueue::takeLine(FieldList& fields) {
             partial_line_.clear();
             dropping_line_ = false;
         } else if (partial_line_.empty()) {
-            fields = SplitText(piece, ':');
+            SplitTextInto(piece, ':', fields);
         } else {
             partial_line_ += piece;
-            fields = SplitText(partial_line_, ':');
+            SplitTextInto(partial_line_, ':', fields);
             partial_line_.clear();
         }
         // The character after the carriage return is taken to be the line feed.

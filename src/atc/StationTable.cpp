@@ -135,7 +135,12 @@ void StationTable::setValues(std::size_t slot, const FieldList& fields) {
     changing(slot);
     AtcStation& station = stations_[slot];
     station.frequency = "1" + Field(fields, 1);
-    station.facility = LookupFacility(ini_, Field(fields, 2));
+    const std::string& code = Field(fields, 2);
+    auto known = facility_texts_.find(code);
+    if (known == facility_texts_.end()) {
+        known = facility_texts_.emplace(code, LookupFacility(ini_, code)).first;
+    }
+    station.facility = known->second;
     station.visual_range = Field(fields, 3);
     // A position that is not a number puts the station at 0, as before its first "%".
     station.latitude = ParseDecimalNumber(Field(fields, 5)).value_or(0);

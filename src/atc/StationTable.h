@@ -77,6 +77,11 @@ public:
     void StationRemoved(const std::string& callsign);
     void RemoveStation(std::size_t slot);
 
+    // Facility texts are looked up in the configuration once per code and kept until
+    // this is called, at the end of each receive tick: a block of thousands of stations
+    // then reads the file a handful of times, and an edit to it counts from the next tick.
+    void ForgetFacilityTexts() { facility_texts_.clear(); }
+
     // Distance from the station in `slot` to the aircraft now.
     int StationDistanceNm(std::size_t slot) const;
 
@@ -121,6 +126,8 @@ private:
     // without callsign stands there twice), so that the listener hears only of slots it
     // shows.
     std::vector<std::uint32_t> times_listed_;
+    // Facility code to text, as the configuration gave them this tick.
+    std::unordered_map<std::string, std::string> facility_texts_;
 };
 
 }  // namespace tavoro

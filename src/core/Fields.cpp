@@ -4,14 +4,28 @@ namespace tavoro {
 
 FieldList SplitText(std::string_view text, char separator) {
     FieldList pieces;
+    SplitTextInto(text, separator, pieces);
+    return pieces;
+}
+
+void SplitTextInto(std::string_view text, char separator, FieldList& pieces) {
+    std::size_t count = 0;
+    const auto put = [&](std::string_view piece) {
+        if (count < pieces.size()) {
+            pieces[count].assign(piece);
+        } else {
+            pieces.emplace_back(piece);
+        }
+        ++count;
+    };
     std::size_t start = 0;
     for (std::size_t at = text.find(separator); at != std::string_view::npos;
          at = text.find(separator, start)) {
-        pieces.emplace_back(text.substr(start, at - start));
+        put(text.substr(start, at - start));
         start = at + 1;
     }
-    pieces.emplace_back(text.substr(start));
-    return pieces;
+    put(text.substr(start));
+    pieces.resize(count);
 }
 
 const std::string& Field(const FieldList& fields, std::size_t index) {

@@ -13,6 +13,9 @@ using FieldList = std::vector<std::string>;
 // Cuts `text` at every `separator`: n separators give n + 1 pieces, empty pieces
 // count, and the piece after the last separator is always there.
 FieldList SplitText(std::string_view text, char separator);
+// The same into `pieces`, whose strings are reused: a loop over many lines then allocates
+// only for fields longer than any before them at their place.
+void SplitTextInto(std::string_view text, char separator, FieldList& pieces);
 
 // The one rule for reading received lines: a field the line does not have reads as the
 // empty text. Handlers therefore never read past the last field, and a short line behaves

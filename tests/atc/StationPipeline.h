@@ -55,6 +55,8 @@ struct StationPipeline {
         // A budget no test spends: the whole block is handled at once.
         queue.Process(std::chrono::hours(1),
                       [this](const FieldList& fields) { dispatcher.DispatchLine(fields); });
+        // As the program does at the end of each receive tick.
+        table.ForgetFacilityTexts();
     }
 
     // Re-points the dispatcher after a test added targets of its own.

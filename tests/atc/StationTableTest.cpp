@@ -291,5 +291,21 @@ TEST(StationTableTest, RemovalsKeepTheListingOrderWhateverTheMix) {
     EXPECT_EQ(pipe.table.station_order(), plain.order);
 }
 
+// Facility texts are read once per tick: an edit of the configuration shows from the next
+// block on, for new and known stations alike.
+TEST(StationTableTest, FacilityTextsFollowTheConfigurationFromTheNextTick) {
+    StationPipeline pipe;
+    pipe.Receive({PositionLine("A_TWR", "18.7", "TWR", "48.0", "2.0"),
+                  PositionLine("B_TWR", "18.8", "TWR", "48.0", "2.0")});
+    EXPECT_EQ(pipe.table.stations()[0].facility, "Tour");
+    EXPECT_EQ(pipe.table.stations()[1].facility, "Tour");
+    pipe.config.Write("[facility]\nTWR=Tower\n");
+    pipe.Receive({PositionLine("C_TWR", "18.9", "TWR", "48.0", "2.0"),
+                  PositionLine("A_TWR", "18.7", "TWR", "48.0", "2.0")});
+    EXPECT_EQ(pipe.table.stations()[2].facility, "Tower");
+    EXPECT_EQ(pipe.table.stations()[0].facility, "Tower");
+    EXPECT_EQ(pipe.table.stations()[1].facility, "Tour");
+}
+
 }  // namespace
 }  // namespace tavoro
