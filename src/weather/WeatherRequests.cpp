@@ -15,7 +15,16 @@ SimResult Invoke(const auto& call, auto... args) {
 }  // namespace
 
 std::string StationIdentifier(std::string_view typed) {
-    std::string identifier(typed.substr(0, 4));
+    // Four characters, not four bytes: a typed accent stays whole (its UTF-8 continuation
+    // bytes belong to the character before them).
+    std::size_t end = 0;
+    for (int characters = 0; end < typed.size(); ++end) {
+        const bool starts_character = (static_cast<unsigned char>(typed[end]) & 0xC0) != 0x80;
+        if (starts_character && ++characters > 4) {
+            break;
+        }
+    }
+    std::string identifier(typed.substr(0, end));
     for (char& c : identifier) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');

@@ -224,6 +224,8 @@ TEST_F(MeteoPanelTest, TheStationTypedIsUpperCasedAndCutToFour) {
         {"lfpgx", "LFPG"},
         {"eG1", "EG1"},
         {"", ""},
+        // Letters beyond a to z stay as typed, each a whole character.
+        {QString::fromUtf8("éléphant"), "éLéP"},
         // Cancelling asks all the same, with an empty identifier.
         {std::nullopt, ""},
     };
