@@ -47,6 +47,18 @@ std::string busyNetworkBlock(int stations) {
     return block;
 }
 
+// The block sizes both sides are measured at, and how.
+void BurstSizes(benchmark::internal::Benchmark* benchmark) {
+    benchmark->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Arg(1000)
+        ->Arg(5000)
+        ->Arg(20000)
+        ->Arg(50000)
+        ->Repetitions(9)
+        ->ReportAggregatesOnly(true);
+}
+
 void BM_BusyNetworkBlock(benchmark::State& state) {
     const int kStations = static_cast<int>(state.range(0));
     QTemporaryDir dir;
@@ -103,15 +115,7 @@ void BM_BusyNetworkBlock(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_BusyNetworkBlock)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Arg(1000)
-    ->Arg(5000)
-    ->Arg(20000)
-    ->Arg(50000)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_BusyNetworkBlock)->Apply(BurstSizes);
 
 // The floor: the same block cut into lines and fields, each station kept by callsign in
 // a hash map with its frequency, facility word and distance, its list line formatted, and
@@ -157,7 +161,7 @@ void BM_BusyNetworkFloor(benchmark::State& state) {
                     stations.try_emplace(std::string(fields[0].substr(3)));
                 } else if (line.starts_with("%") && fields.size() >= 7) {
                     FloorStation& station = stations[std::string(fields[0].substr(1))];
-                    station.frequency = "1" + std::string(fields[1]);
+                    station.frequency.assign("1").append(fields[1]);
                     const auto facility = facilities.find(std::string(fields[2]));
                     station.facility = facility == facilities.end() ? "error" : facility->second;
                     station.latitude = std::stod(std::string(fields[5]));
@@ -183,15 +187,7 @@ void BM_BusyNetworkFloor(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_BusyNetworkFloor)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Arg(1000)
-    ->Arg(5000)
-    ->Arg(20000)
-    ->Arg(50000)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_BusyNetworkFloor)->Apply(BurstSizes);
 
 }  // namespace
 }  // namespace tavoro

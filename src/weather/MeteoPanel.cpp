@@ -149,10 +149,7 @@ MeteoPanel::MeteoPanel(QWidget& panel, WeatherRequests& requests, WeatherReport&
     visibility->addWidget(StringGrid_visibility, 1);
 
     // Until a first observation, the grids show their titles only.
-    fillGrid(*StringGrid_winds, kWindTitles, {});
-    fillGrid(*StringGrid_visibility, kVisibilityTitles, {});
-    fillGrid(*StringGrid_cloud, kCloudTitles, {});
-    fillGrid(*StringGrid_temperature, kTemperatureTitles, {});
+    showTitlesOnly(kVisibilityTitles[0]);
 
     connect(Button_local_meteo, &QPushButton::clicked, this, [this] { Button_local_meteoClick(); });
     connect(Button_nearest_meteo, &QPushButton::clicked, this,
@@ -277,6 +274,15 @@ void MeteoPanel::ShowWeather() {
     Label_weather_qnh->setText("QNH: " + Text(report_.pressure));
 }
 
+void MeteoPanel::showTitlesOnly(const QString& distance_title) {
+    fillGrid(*StringGrid_winds, kWindTitles, {});
+    QStringList visibility = kVisibilityTitles;
+    visibility[0] = distance_title;
+    fillGrid(*StringGrid_visibility, visibility, {});
+    fillGrid(*StringGrid_cloud, kCloudTitles, {});
+    fillGrid(*StringGrid_temperature, kTemperatureTitles, {});
+}
+
 // No observation: the record is left alone and the surface group keeps its caption.
 void MeteoPanel::showEmpty() {
     Edit_metar->clear();
@@ -290,12 +296,7 @@ void MeteoPanel::showEmpty() {
     Label_wind_surface_depth->setText("depth:");
     Label_wind_surface_turbulence->setText("turbulences:");
     Label_wind_surface_shear->setText("shear:");
-    fillGrid(*StringGrid_winds, kWindTitles, {});
-    QStringList visibility = kVisibilityTitles;
-    visibility[0] = "distance(km)";
-    fillGrid(*StringGrid_visibility, visibility, {});
-    fillGrid(*StringGrid_cloud, kCloudTitles, {});
-    fillGrid(*StringGrid_temperature, kTemperatureTitles, {});
+    showTitlesOnly("distance(km)");
     Label_cavok->clear();
     Label_weather_condition->clear();
     Label_weather_obscuration->clear();

@@ -80,6 +80,8 @@ public:
 
 private:
     void showEmpty();
+    // Every grid with its titles and one empty row; the distance column titled as given.
+    void showTitlesOnly(const QString& distance_title);
     // Row 0 the titles, rows 1 to n the layers, one more row left empty.
     static void fillGrid(QTableWidget& grid, const QStringList& titles,
                          const std::vector<QStringList>& rows);
