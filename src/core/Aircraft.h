@@ -11,6 +11,9 @@ struct TimeOfDay {
     int minutes = 0;
 };
 
+// Altitudes are kept in feet; the simulator and the weather speak metres.
+inline constexpr double kMetresPerFoot = 0.3048;
+
 // The aircraft values the polling loop refreshes every second; zeros and empty texts
 // until the first poll.
 struct AircraftState {

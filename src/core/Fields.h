@@ -13,8 +13,8 @@ using FieldList = std::vector<std::string>;
 // Cuts `text` at every `separator`: n separators give n + 1 pieces, empty pieces
 // count, and the piece after the last separator is always there.
 FieldList SplitText(std::string_view text, char separator);
-// The same into `pieces`, whose strings are reused: a loop over many lines then allocates
-// only for fields longer than any before them at their place.
+// The same into `pieces`, whose strings are reused: a loop over lines of like shape (a
+// burst of station lines) then allocates almost nothing after the first.
 void SplitTextInto(std::string_view text, char separator, FieldList& pieces);
 
 // The one rule for reading received lines: a field the line does not have reads as the

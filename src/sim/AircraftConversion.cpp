@@ -44,7 +44,8 @@ void ApplyPollingOffsets(const PollingOffsets& raw, AircraftState& state) {
     state.latitude = static_cast<double>(raw.latitude) * 90.0 / kLatitudeScale;
     state.longitude = static_cast<double>(raw.longitude) * 360.0 / kTwoTo64;
     // The fraction counts up from the whole metres, below sea level too.
-    state.altitude_ft = (raw.altitude_metres + AltitudeFraction(raw.altitude_fraction)) / 0.3048;
+    state.altitude_ft =
+        (raw.altitude_metres + AltitudeFraction(raw.altitude_fraction)) / kMetresPerFoot;
     state.pitch_deg = AngleDegrees(raw.pitch);
     state.bank_deg = AngleDegrees(raw.bank);
     state.heading_deg = AngleDegrees(raw.heading);

@@ -13,7 +13,6 @@
 namespace tavoro {
 namespace {
 
-constexpr double kMetresPerFoot = 0.3048;
 constexpr char kNoObservation[] = "no meteo available  ";
 
 const QStringList kWindTitles = {"altitude(ft)", "dir°", "speed(kt)", "turb", "shear"};

@@ -6,8 +6,6 @@
 namespace tavoro {
 namespace {
 
-constexpr double kMetresPerFoot = 0.3048;
-
 SimResult Invoke(const auto& call, auto... args) {
     return call ? call(args...) : kSimFail;
 }

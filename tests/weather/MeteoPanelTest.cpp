@@ -267,9 +267,10 @@ TEST_F(MeteoPanelTest, TheOriginWaitsForTheAnswer) {
     panel.ObservationArrived("LFPG 101030Z 27010KT CAVOK 12/08 Q1015");
     EXPECT_EQ(panel.Label_meteo_origine->text(), "nearest station");
     EXPECT_EQ(panel.Label_cavok->text(), "CAVOK");
-    // No winds aloft in the new observation: the list carried over from the last one
-    // stays, as the record keeps what a decode does not reach.
-    EXPECT_EQ(panel.StringGrid_winds->rowCount(), static_cast<int>(report.winds_aloft.size()) + 2);
+    // The new observation has no winds aloft: the worked example's layer is gone from the
+    // grid, which keeps its titles and one empty row.
+    ASSERT_EQ(panel.StringGrid_winds->rowCount(), 2);
+    EXPECT_EQ(Row(*panel.StringGrid_winds, 1), QStringList(5, QString()));
 }
 
 }  // namespace

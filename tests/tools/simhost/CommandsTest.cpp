@@ -98,6 +98,23 @@ INSTANTIATE_TEST_SUITE_P(Table, GoodCommandTest,
                                                   "weather/metar", "LFPO 121230Z 27010KT CAVOK"},
                                          GoodCase{"metar", "weather/metar", QJsonValue::Null}));
 
+// Each observation given is also its station's, named by its first word without the
+// extensions; "metar" alone leaves no observation anywhere.
+TEST_F(CommandsTest, ObservationsAreKeptByStationUntilClearedTogether) {
+    const char* const paris = "LFPG&A119 101030Z 27010KT&D985NG 9999 Q1015";
+    const char* const orly = "  LFPO 101030Z 09005KT CAVOK 15/05 Q1020";
+    ASSERT_EQ(channel.Run(std::string("metar ") + paris).answer, "ok");
+    ASSERT_EQ(channel.Run(std::string("metar ") + orly).answer, "ok");
+    EXPECT_EQ(dumped("weather/metar"), QString(orly));
+    EXPECT_EQ(dumped("weather/stations").toObject(),
+              (QJsonObject{{"LFPG", paris}, {"LFPO", orly}}));
+    EXPECT_EQ(InterpolatedObservation(paris), "????&A119 101030Z 27010KT&D985NG 9999 Q1015");
+
+    ASSERT_EQ(channel.Run("metar").answer, "ok");
+    EXPECT_TRUE(dumped("weather/metar").isNull());
+    EXPECT_TRUE(dumped("weather/stations").toObject().isEmpty());
+}
+
 // Every malformed line answers one error line and changes nothing.
 class BadCommandTest : public CommandsTest, public testing::WithParamInterface<const char*> {};
 
