@@ -21,18 +21,26 @@ double CentralAngle(double c) {
     return std::atan2(std::sqrt(1 - c * c), c);
 }
 
-int DistanceNm(double station_latitude, double station_longitude, double aircraft_latitude,
-               double aircraft_longitude) {
+DistanceFromAircraft::DistanceFromAircraft(double aircraft_latitude, double aircraft_longitude)
+    : sin_latitude_(std::sin(radians(aircraft_latitude))),
+      cos_latitude_(std::cos(radians(aircraft_latitude))),
+      longitude_(radians(aircraft_longitude)) {}
+
+int DistanceFromAircraft::To(double station_latitude, double station_longitude) const {
     const double phi_s = radians(station_latitude);
     const double lambda_s = radians(station_longitude);
-    const double phi_a = radians(aircraft_latitude);
-    const double lambda_a = radians(aircraft_longitude);
-    const double c = std::sin(phi_s) * std::sin(phi_a) +
-                     std::cos(phi_s) * std::cos(phi_a) * std::cos(lambda_a - lambda_s);
+    const double c = std::sin(phi_s) * sin_latitude_ +
+                     std::cos(phi_s) * cos_latitude_ * std::cos(longitude_ - lambda_s);
     // nearbyint rounds in the default mode: to nearest, ties to even.
     const double nm = std::nearbyint(CentralAngle(c) * kEarthRadiusNm);
     // Only a position beyond any number (none the parser gives) could leave no distance.
     return std::isfinite(nm) ? static_cast<int>(nm) : 0;
+}
+
+int DistanceNm(double station_latitude, double station_longitude, double aircraft_latitude,
+               double aircraft_longitude) {
+    return DistanceFromAircraft(aircraft_latitude, aircraft_longitude)
+        .To(station_latitude, station_longitude);
 }
 
 StationTable::StationTable(const IniFile& ini, const AircraftState& aircraft)

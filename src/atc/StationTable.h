@@ -30,6 +30,19 @@ double CentralAngle(double c);
 int DistanceNm(double station_latitude, double station_longitude, double aircraft_latitude,
                double aircraft_longitude);
 
+// Distances from one aircraft position to many stations: the sine and cosine of the
+// aircraft's latitude are taken once, and each distance is the one DistanceNm gives.
+class DistanceFromAircraft {
+public:
+    DistanceFromAircraft(double aircraft_latitude, double aircraft_longitude);
+    int To(double station_latitude, double station_longitude) const;
+
+private:
+    double sin_latitude_;
+    double cos_latitude_;
+    double longitude_;  // radians
+};
+
 // One slot of the station table. The empty callsign marks a free slot; a reused slot keeps
 // the other values of its previous station until a "%" line overwrites them.
 struct AtcStation {
