@@ -83,8 +83,7 @@ void AtcList::RefreshAtcList() {
         shown_values_[slot].reset();
     }
     kept_slots_.clear();
-    shown_aircraft_latitude_ = aircraft_.latitude;
-    shown_aircraft_longitude_ = aircraft_.longitude;
+    shown_distances_ = DistanceFromAircraft(aircraft_.latitude, aircraft_.longitude);
 }
 
 void AtcList::ShowAtisHeader(std::size_t slot) {
@@ -162,9 +161,8 @@ std::string AtcList::stationLine(std::size_t slot) const {
     const std::string& facility = kept ? kept->facility : station.facility;
     const std::string& frequency = kept ? kept->frequency : station.frequency;
     const std::string& visual_range = kept ? kept->visual_range : station.visual_range;
-    const int distance = DistanceNm(kept ? kept->latitude : station.latitude,
-                                    kept ? kept->longitude : station.longitude,
-                                    shown_aircraft_latitude_, shown_aircraft_longitude_);
+    const int distance = shown_distances_.To(kept ? kept->latitude : station.latitude,
+                                             kept ? kept->longitude : station.longitude);
     return padded(callsign, 8) + " " + padded(facility, 10) + " " + frequency + " " +
            std::to_string(distance) + "nm (" + visual_range + "nm)";
 }

@@ -74,8 +74,8 @@ private:
     std::string header_;
     std::vector<std::string> appended_lines_;
     // Where the aircraft was at the rebuild: the distances shown are from there.
-    double shown_aircraft_latitude_ = 0;
-    double shown_aircraft_longitude_ = 0;
+    // The aircraft's position at the last refresh, which every line's distance is from.
+    DistanceFromAircraft shown_distances_{0, 0};
     // By slot: the values shown, kept at the station's first change after the rebuild.
     std::vector<std::optional<ShownValues>> shown_values_;
     std::vector<std::size_t> kept_slots_;

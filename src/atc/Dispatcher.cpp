@@ -47,14 +47,19 @@ void Dispatcher::dispatchLoggedIn(const FieldList& fields) {
     const std::string& type = Field(fields, 0);
     const DispatchTargets& t = targets_;
 
+    // Station lines come by the thousand and no other type word begins like theirs, so
+    // they leave before the other tests.
     if (StartsWith(type, "#AA")) {
         call(t.station_added, after(type, "#AA"));
+        return;
     }
     if (StartsWith(type, "%")) {
         call(t.station_position, after(type, "%"), fields);
+        return;
     }
     if (StartsWith(type, "#DA")) {
         call(t.station_removed, after(type, "#DA"));
+        return;
     }
     // "#TMAUDIO" lines pass this prefix too, but the text after "#TM" then begins with
     // "AUDIO" and names no station.

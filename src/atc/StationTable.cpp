@@ -21,18 +21,26 @@ double CentralAngle(double c) {
     return std::atan2(std::sqrt(1 - c * c), c);
 }
 
-int DistanceNm(double station_latitude, double station_longitude, double aircraft_latitude,
-               double aircraft_longitude) {
+DistanceFromAircraft::DistanceFromAircraft(double aircraft_latitude, double aircraft_longitude)
+    : sin_latitude_(std::sin(radians(aircraft_latitude))),
+      cos_latitude_(std::cos(radians(aircraft_latitude))),
+      longitude_(radians(aircraft_longitude)) {}
+
+int DistanceFromAircraft::To(double station_latitude, double station_longitude) const {
     const double phi_s = radians(station_latitude);
     const double lambda_s = radians(station_longitude);
-    const double phi_a = radians(aircraft_latitude);
-    const double lambda_a = radians(aircraft_longitude);
-    const double c = std::sin(phi_s) * std::sin(phi_a) +
-                     std::cos(phi_s) * std::cos(phi_a) * std::cos(lambda_a - lambda_s);
+    const double c = std::sin(phi_s) * sin_latitude_ +
+                     std::cos(phi_s) * cos_latitude_ * std::cos(longitude_ - lambda_s);
     // nearbyint rounds in the default mode: to nearest, ties to even.
     const double nm = std::nearbyint(CentralAngle(c) * kEarthRadiusNm);
     // Only a position beyond any number (none the parser gives) could leave no distance.
     return std::isfinite(nm) ? static_cast<int>(nm) : 0;
+}
+
+int DistanceNm(double station_latitude, double station_longitude, double aircraft_latitude,
+               double aircraft_longitude) {
+    return DistanceFromAircraft(aircraft_latitude, aircraft_longitude)
+        .To(station_latitude, station_longitude);
 }
 
 StationTable::StationTable(const IniFile& ini, const AircraftState& aircraft)
@@ -104,31 +112,67 @@ int StationTable::StationDistanceNm(std::size_t slot) const {
 }
 
 std::size_t StationTable::takeSlot() {
-    auto free = slots_by_callsign_.find(std::string());
-    if (free != slots_by_callsign_.end() && !free->second.empty()) {
-        return *free->second.rbegin();
+    if (auto free = highestFreeSlot()) {
+        return *free;
     }
     stations_.emplace_back();
     times_listed_.push_back(0);
     first_listing_.push_back(kUnlisted);
     last_listing_.push_back(kUnlisted);
     std::size_t slot = stations_.size() - 1;
-    slots_by_callsign_[std::string()].insert(slot);
+    free_slots_.push(slot);
     return slot;
 }
 
 void StationTable::setCallsign(std::size_t slot, const std::string& callsign) {
     changing(slot);
     std::string& current = stations_[slot].callsign;
-    auto old = slots_by_callsign_.find(current);
-    if (old != slots_by_callsign_.end()) {
-        old->second.erase(slot);
-        if (old->second.empty()) {
-            slots_by_callsign_.erase(old);
-        }
+    if (current == callsign) {
+        return;
     }
-    slots_by_callsign_[callsign].insert(slot);
+    if (current.empty()) {
+        // It was the highest free slot: dropped from free_slots_ when next on top.
+    } else {
+        removeSlotOf(current, slot);
+    }
+    if (callsign.empty()) {
+        free_slots_.push(slot);
+    } else {
+        addSlotOf(callsign, slot);
+    }
     current = callsign;
+}
+
+void StationTable::addSlotOf(const std::string& callsign, std::size_t slot) {
+    auto [entry, added] = slot_of_callsign_.try_emplace(callsign, slot);
+    if (added) {
+        return;
+    }
+    if (entry->second == kSeveralSlots) {
+        several_slots_[callsign].insert(slot);
+    } else {
+        several_slots_[callsign] = {entry->second, slot};
+        entry->second = kSeveralSlots;
+    }
+}
+
+void StationTable::removeSlotOf(const std::string& callsign, std::size_t slot) {
+    auto entry = slot_of_callsign_.find(callsign);
+    if (entry == slot_of_callsign_.end()) {
+        return;
+    }
+    if (entry->second != kSeveralSlots) {
+        if (entry->second == slot) {
+            slot_of_callsign_.erase(entry);
+        }
+        return;
+    }
+    auto several = several_slots_.find(callsign);
+    several->second.erase(slot);
+    if (several->second.size() == 1) {
+        entry->second = *several->second.begin();
+        several_slots_.erase(several);
+    }
 }
 
 void StationTable::setValues(std::size_t slot, const FieldList& fields) {
@@ -197,12 +241,28 @@ void StationTable::listChanged() {
     }
 }
 
-std::optional<std::size_t> StationTable::highestSlotOf(const std::string& callsign) const {
-    auto found = slots_by_callsign_.find(callsign);
-    if (found == slots_by_callsign_.end() || found->second.empty()) {
+std::optional<std::size_t> StationTable::highestFreeSlot() {
+    while (!free_slots_.empty() && !stations_[free_slots_.top()].callsign.empty()) {
+        free_slots_.pop();
+    }
+    if (free_slots_.empty()) {
         return std::nullopt;
     }
-    return *found->second.rbegin();
+    return free_slots_.top();
+}
+
+std::optional<std::size_t> StationTable::highestSlotOf(const std::string& callsign) {
+    if (callsign.empty()) {
+        return highestFreeSlot();
+    }
+    auto entry = slot_of_callsign_.find(callsign);
+    if (entry == slot_of_callsign_.end()) {
+        return std::nullopt;
+    }
+    if (entry->second != kSeveralSlots) {
+        return entry->second;
+    }
+    return *several_slots_.at(callsign).rbegin();
 }
 
 }  // namespace tavoro

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <queue>
 #include <set>
 #include <string>
 #include <string_view>
@@ -28,6 +29,19 @@ double CentralAngle(double c);
 // cosines, in whole nautical miles rounded to nearest, ties to even.
 int DistanceNm(double station_latitude, double station_longitude, double aircraft_latitude,
                double aircraft_longitude);
+
+// Distances from one aircraft position to many stations: the sine and cosine of the
+// aircraft's latitude are taken once, and each distance is the one DistanceNm gives.
+class DistanceFromAircraft {
+public:
+    DistanceFromAircraft(double aircraft_latitude, double aircraft_longitude);
+    int To(double station_latitude, double station_longitude) const;
+
+private:
+    double sin_latitude_;
+    double cos_latitude_;
+    double longitude_;  // radians
+};
 
 // One slot of the station table. The empty callsign marks a free slot; a reused slot keeps
 // the other values of its previous station until a "%" line overwrites them.
@@ -97,7 +111,10 @@ private:
     void listSlot(std::size_t slot);
     void changing(std::size_t slot);
     void listChanged();
-    std::optional<std::size_t> highestSlotOf(const std::string& callsign) const;
+    std::optional<std::size_t> highestSlotOf(const std::string& callsign);
+    std::optional<std::size_t> highestFreeSlot();
+    void addSlotOf(const std::string& callsign, std::size_t slot);
+    void removeSlotOf(const std::string& callsign, std::size_t slot);
     void compactOrder() const;
 
     const IniFile& ini_;
@@ -119,9 +136,17 @@ private:
     mutable std::vector<std::size_t> next_listing_;
     mutable std::vector<std::size_t> first_listing_;
     mutable std::vector<std::size_t> last_listing_;
-    // Slot numbers of each callsign, so a lookup is not a walk through the table; the
-    // empty callsign holds the free slots.
-    std::unordered_map<std::string, std::set<std::size_t>> slots_by_callsign_;
+    // The slot of each callsign, so a lookup is not a walk through the table: one flat
+    // hash map, as a callsign is nearly always on one slot. A callsign on several slots
+    // holds kSeveralSlots there and its slots in several_slots_, which stays empty on a
+    // sound network.
+    static constexpr std::size_t kSeveralSlots = static_cast<std::size_t>(-1);
+    std::unordered_map<std::string, std::size_t> slot_of_callsign_;
+    std::unordered_map<std::string, std::set<std::size_t>> several_slots_;
+    // The slots with the empty callsign, highest on top. A slot that got a callsign stays
+    // until it comes to the top, where it is dropped: a slot only leaves this set as the
+    // highest one, taken by takeSlot, so the top is the only place such a slot can be.
+    std::priority_queue<std::size_t> free_slots_;
     // By slot: how many times station_order holds it (a free slot listed by an "#AA"
     // without callsign stands there twice), so that the listener hears only of slots it
     // shows.

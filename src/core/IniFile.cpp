@@ -8,6 +8,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 
 #include "core/Text.h"
 #include "platform/FileStamp.h"
@@ -158,6 +159,15 @@ std::optional<std::size_t> findKey(const IniDocument& doc, std::size_t header,
     return std::nullopt;
 }
 
+std::string asciiLower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + ('a' - 'A'));
+        }
+    }
+    return text;
+}
+
 std::string unquote(std::string value) {
     auto nul = value.find('\0');
     if (nul != std::string::npos) {
@@ -303,26 +313,37 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 }
 
 std::vector<std::string> IniFile::ReadKeyNames(std::string_view section) const {
-    const IniDocument& doc = current().document;
     std::vector<std::string> names;
+    for (auto& [name, value] : ReadSection(section)) {
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(
+    std::string_view section) const {
+    const IniDocument& doc = current().document;
+    std::vector<std::pair<std::string, std::string>> entries;
     auto header = findSection(doc, section);
     if (!header) {
-        return names;
+        return entries;
     }
+    // Names already taken, folded to lower case as EqualsIgnoringCase folds them: a set
+    // keeps a large code table linear where comparing with every earlier name would not.
+    std::unordered_set<std::string> seen;
     std::size_t end = sectionEnd(doc, *header);
     for (std::size_t i = *header + 1; i < end; ++i) {
         const IniLine& line = doc.lines[i];
-        if (line.kind != LineKind::Key) {
+        if (line.kind != LineKind::Key || !seen.insert(asciiLower(line.name)).second) {
             continue;
         }
-        bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
-            return EqualsIgnoringCase(name, line.name);
-        });
-        if (!seen) {
-            names.push_back(line.name);
+        std::string value = unquote(line.value);
+        if (value.size() > kMaxValueLength) {
+            value.resize(kMaxValueLength);
         }
+        entries.emplace_back(line.name, std::move(value));
     }
-    return names;
+    return entries;
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {

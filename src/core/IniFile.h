@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavoro {
@@ -52,6 +53,10 @@ public:
 
     // The key names of `section` in file order, each name once.
     std::vector<std::string> ReadKeyNames(std::string_view section) const;
+
+    // Every key of `section` in file order, each name once with the value ReadString gives
+    // it: one read of the file for the whole section, however many keys it holds.
+    std::vector<std::pair<std::string, std::string>> ReadSection(std::string_view section) const;
 
     // True when a file is at the path but cannot be read (no permission, a read error).
     // It reads as absent, so every value has its default, and no write replaces it.

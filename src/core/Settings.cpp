@@ -43,9 +43,11 @@ LoadResult LoadSettings(const IniFile& ini, Settings& settings, CodeTables& tabl
         table.section = std::string(kCodeTableSections[t]);
         table.keys.clear();
         table.texts.clear();
-        for (std::string& key : ini.ReadKeyNames(table.section)) {
-            table.texts.push_back(ini.ReadString(table.section, key, "ERROR"));
+        // Keys and texts from one read of the section: a look-up per key would make a
+        // long table cost the square of its length.
+        for (auto& [key, text] : ini.ReadSection(table.section)) {
             table.keys.push_back(std::move(key));
+            table.texts.push_back(std::move(text));
         }
     }
     return result;

@@ -247,6 +247,12 @@ struct PlainTable {
         callsigns[*slot] = callsign;
         order.push_back(*slot);
     }
+    // A "%" line: an unknown callsign is added and listed, a known one keeps its place.
+    void Position(const std::string& callsign) {
+        if (!highestSlotOf(callsign)) {
+            Add(callsign);
+        }
+    }
     void Remove(const std::string& callsign) {
         if (std::optional<std::size_t> slot = highestSlotOf(callsign)) {
             callsigns[*slot].clear();
@@ -258,9 +264,9 @@ struct PlainTable {
     }
 };
 
-// Removals mixed with announcements, with repeated callsigns and the empty one (which
-// lists a free slot again), and the order read now and then: it is always the order a
-// plain walk gives.
+// Removals mixed with announcements and positions, with repeated callsigns and the empty
+// one (which lists a free slot again), and the order read now and then: it is always the
+// order a plain walk gives.
 TEST(StationTableTest, RemovalsKeepTheListingOrderWhateverTheMix) {
     const std::vector<std::string> callsigns = {"", "A_TWR", "B_APP", "C_CTR", "D_GND", "E_DEL"};
     std::mt19937 random(test::TestSeed());
@@ -271,9 +277,13 @@ TEST(StationTableTest, RemovalsKeepTheListingOrderWhateverTheMix) {
     PlainTable plain;
     for (int step = 0; step < 4000; ++step) {
         const std::string& callsign = callsigns[pick(callsigns.size())];
-        if (pick(100) < 55) {
+        const std::size_t action = pick(100);
+        if (action < 55) {
             pipe.table.StationAdded(callsign);
             plain.Add(callsign);
+        } else if (action < 70) {
+            pipe.Receive({PositionLine(callsign, "18.1", "TWR", "48.5", "2.5")});
+            plain.Position(callsign);
         } else {
             pipe.table.StationRemoved(callsign);
             plain.Remove(callsign);

@@ -95,6 +95,31 @@ TEST_F(IniFileTest, KeyNamesInFileOrderEachOnce) {
     EXPECT_TRUE(ini.ReadKeyNames("absent").empty());
 }
 
+TEST_F(IniFileTest, SectionReadWholeGivesWhatKeyByKeyReadsGive) {
+    // Duplicates in other letter cases, a quoted value, a NUL, a value past the longest
+    // read, an empty value, and names folded only in ASCII ("É" and "é" are two keys).
+    const std::string long_value(IniFile::kMaxValueLength + 10, 'x');
+    write(std::string("[Table]\nb=2\nA='one'\n; a=comment\na=1\nB=3\nnul=ab") +
+          std::string(1, '\0') + "cd\nlong=" + long_value + "\nc=\n\xc3\x89=up\n\xc3\xa9=low\n" +
+          "[next]\nd=4\n");
+    IniFile ini(file());
+    std::vector<std::pair<std::string, std::string>> key_by_key;
+    for (const std::string& key : ini.ReadKeyNames("table")) {
+        key_by_key.emplace_back(key, ini.ReadString("table", key, "absent"));
+    }
+    const auto whole = ini.ReadSection("TABLE");
+    EXPECT_EQ(whole, key_by_key);
+    ASSERT_EQ(whole.size(), 7u);
+    EXPECT_EQ(whole[0], std::make_pair(std::string("b"), std::string("2")));
+    EXPECT_EQ(whole[1], std::make_pair(std::string("A"), std::string("one")));
+    EXPECT_EQ(whole[2].second, "ab");
+    EXPECT_EQ(whole[3].second.size(), IniFile::kMaxValueLength);
+    EXPECT_EQ(whole[4].second, "");
+    EXPECT_EQ(whole[5].second, "up");
+    EXPECT_EQ(whole[6].second, "low");
+    EXPECT_TRUE(ini.ReadSection("absent").empty());
+}
+
 TEST_F(IniFileTest, EveryReadSeesTheFileAsItIsNow) {
     write("[facility]\n1=FSS\n");
     IniFile ini(file());

@@ -1,6 +1,6 @@
 // The configuration reader on any bytes a user's editor or another program may have left
-// in corvanta.ini: every read, the key listing, the settings load, and a write that must
-// keep the file readable.
+// in corvanta.ini: every read, the key listing, a section read whole, the settings load,
+// and a write that must keep the file readable.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -36,11 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CodeTables tables;
     LoadSettings(ini, settings, tables);
     for (const char* section : {"facility", "connect", "turbulence", ""}) {
+        // A section read whole gives each key the value a read of that key alone gives.
+        const auto whole = ini.ReadSection(section);
+        std::size_t index = 0;
         for (const std::string& key : ini.ReadKeyNames(section)) {
             const std::string value = ini.ReadString(section, key, "");
             if (value.size() > IniFile::kMaxValueLength) {
                 __builtin_trap();
             }
+            if (index >= whole.size() || whole[index].first != key ||
+                whole[index].second != value) {
+                __builtin_trap();
+            }
+            ++index;
+        }
+        if (index != whole.size()) {
+            __builtin_trap();
         }
     }
     LookupFacility(ini, "TWR");
