@@ -112,32 +112,31 @@ int StationTable::StationDistanceNm(std::size_t slot) const {
 }
 
 std::size_t StationTable::takeSlot() {
+    // The slot taken leaves the free set now; setCallsign puts it back if it stays free.
     if (auto free = highestFreeSlot()) {
+        free_slots_.pop();
         return *free;
     }
     stations_.emplace_back();
     times_listed_.push_back(0);
     first_listing_.push_back(kUnlisted);
     last_listing_.push_back(kUnlisted);
-    std::size_t slot = stations_.size() - 1;
-    free_slots_.push(slot);
-    return slot;
+    return stations_.size() - 1;
 }
 
 void StationTable::setCallsign(std::size_t slot, const std::string& callsign) {
     changing(slot);
     std::string& current = stations_[slot].callsign;
+    if (callsign.empty()) {
+        free_slots_.push(slot);
+    }
     if (current == callsign) {
         return;
     }
-    if (current.empty()) {
-        // It was the highest free slot: dropped from free_slots_ when next on top.
-    } else {
+    if (!current.empty()) {
         removeSlotOf(current, slot);
     }
-    if (callsign.empty()) {
-        free_slots_.push(slot);
-    } else {
+    if (!callsign.empty()) {
         addSlotOf(callsign, slot);
     }
     current = callsign;

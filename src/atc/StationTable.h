@@ -143,9 +143,10 @@ private:
     static constexpr std::size_t kSeveralSlots = static_cast<std::size_t>(-1);
     std::unordered_map<std::string, std::size_t> slot_of_callsign_;
     std::unordered_map<std::string, std::set<std::size_t>> several_slots_;
-    // The slots with the empty callsign, highest on top. A slot that got a callsign stays
-    // until it comes to the top, where it is dropped: a slot only leaves this set as the
-    // highest one, taken by takeSlot, so the top is the only place such a slot can be.
+    // The slots with the empty callsign, highest on top. takeSlot pops the slot it takes
+    // and setCallsign pushes every slot it frees, so a station added and removed again and
+    // again leaves one entry. A free slot freed once more (RemoveStation on it) stands there
+    // twice; the copy left when it is taken is dropped when it comes to the top.
     std::priority_queue<std::size_t> free_slots_;
     // By slot: how many times station_order holds it (a free slot listed by an "#AA"
     // without callsign stands there twice), so that the listener hears only of slots it

@@ -168,6 +168,14 @@ std::string asciiLower(std::string text) {
     return text;
 }
 
+// No value read is longer than kMaxValueLength.
+std::string clipped(std::string value) {
+    if (value.size() > IniFile::kMaxValueLength) {
+        value.resize(IniFile::kMaxValueLength);
+    }
+    return value;
+}
+
 std::string unquote(std::string value) {
     auto nul = value.find('\0');
     if (nul != std::string::npos) {
@@ -306,10 +314,7 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
             value = unquote(doc.lines[*line].value);
         }
     }
-    if (value.size() > kMaxValueLength) {
-        value.resize(kMaxValueLength);
-    }
-    return value;
+    return clipped(std::move(value));
 }
 
 std::vector<std::string> IniFile::ReadKeyNames(std::string_view section) const {
@@ -337,11 +342,7 @@ std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(
         if (line.kind != LineKind::Key || !seen.insert(asciiLower(line.name)).second) {
             continue;
         }
-        std::string value = unquote(line.value);
-        if (value.size() > kMaxValueLength) {
-            value.resize(kMaxValueLength);
-        }
-        entries.emplace_back(line.name, std::move(value));
+        entries.emplace_back(line.name, clipped(unquote(line.value)));
     }
     return entries;
 }
