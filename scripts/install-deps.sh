@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when missing.
+# With --windows: those the Windows cross-build and its tests under Wine need.
 set -euo pipefail
 
-packages=(
-    cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-qpa-plugins qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth clang-format locales
-    clang libclang-rt-14-dev
-)
+if [ "${1:-}" = "--windows" ]; then
+    packages=(
+        cmake ninja-build python3 g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-base-dev
+        libgtest-dev wine wine64 xvfb xauth
+    )
+else
+    packages=(
+        cmake ninja-build g++ pkg-config
+        qt6-base-dev qt6-qpa-plugins qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin
+        libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+        xvfb xauth clang-format locales
+        clang libclang-rt-14-dev
+    )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -47,9 +47,10 @@ SimulatorWrite WriteOffsets(FsuipcClient& fsuipc, std::uint32_t offset, const st
 App::App(const AppPaths& paths, Dialogs& dialogs, ReverseLookup reverse_lookup,
          SimulatorPlatform simulator, TimerFactory& timers)
     : dialogs_(dialogs),
-      ini_(QDir(paths.executable_folder)
-               .filePath(QString::fromLatin1(kConfigFileName.data(), kConfigFileName.size()))
-               .toStdString()),
+      ini_(Utf8Path(
+          QDir(paths.executable_folder)
+              .filePath(QString::fromLatin1(kConfigFileName.data(), kConfigFileName.size()))
+              .toStdString())),
       simulator_(std::move(simulator)),
       fsuipc_(*simulator_.fsuipc),
       simconnect_(*simulator_.simconnect),
@@ -180,9 +181,9 @@ void App::FormCreate() {
     if (loaded.unreadable) {
         // Said once, first: it explains the messages the defaults bring next, and the
         // close step's failed save then says "Impossible d'écrire" for the same file.
-        dialogs_.ShowMessage(
-            nullptr, Dialogs::MessageKind::Warning, TForm1::kCaption,
-            QStringLiteral("Impossible de lire %1").arg(QString::fromStdString(ini_.path())));
+        dialogs_.ShowMessage(nullptr, Dialogs::MessageKind::Warning, TForm1::kCaption,
+                             QStringLiteral("Impossible de lire %1")
+                                 .arg(QString::fromStdString(PathText(ini_.path()))));
     }
     if (loaded.conversion_error) {
         // Creation ends here: no code tables, no simulator link; the window still opens
@@ -321,9 +322,9 @@ void App::wirePlanPanel(DispatchTargets& targets) {
 
 void App::reportUnwritableSettings() {
     // The file kept its previous content; the user should know the change is not in it.
-    dialogs_.ShowMessage(
-        &form1_, Dialogs::MessageKind::Warning, TForm1::kCaption,
-        QStringLiteral("Impossible d'écrire %1").arg(QString::fromStdString(ini_.path())));
+    dialogs_.ShowMessage(&form1_, Dialogs::MessageKind::Warning, TForm1::kCaption,
+                         QStringLiteral("Impossible d'écrire %1")
+                             .arg(QString::fromStdString(PathText(ini_.path()))));
 }
 
 void App::writeSimulatorLog(const std::string& line) {

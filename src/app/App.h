@@ -136,7 +136,7 @@ private:
     WeatherReport weather_report_;
     WeatherRequests weather_requests_;
     MeteoPanel* meteo_panel_ = nullptr;
-    QtSpeechEngine speech_engine_;
+    SystemSpeechEngine speech_engine_;
     AtcSpeech speech_;
     // "FSX" or "P3D" once the simulator's executables were found; kept when a later
     // showing finds none.

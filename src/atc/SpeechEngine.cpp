@@ -1,8 +1,32 @@
 #include "atc/SpeechEngine.h"
 
+#if !defined(_WIN32)
 #include <QTextToSpeech>
+#endif
 
 namespace tavoro {
+namespace {
+
+// Every engine's errors read the same in the status bar.
+QString SpeechErrorText(const QString& reason) {
+    return QStringLiteral("synthèse vocale: ") +
+           (reason.isEmpty() ? QStringLiteral("indisponible") : reason);
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+SystemSpeechEngine::SystemSpeechEngine(ErrorReport report_error)
+    : voice_([report = std::move(report_error)](const QString& reason) {
+          if (report) {
+              report(SpeechErrorText(reason));
+          }
+      }) {}
+
+void SystemSpeechEngine::Speak(const QString& text, double volume, double rate) {
+    voice_.Speak(text, volume, rate);
+}
+#else
 
 QtSpeechEngine::QtSpeechEngine(ErrorReport report_error, QString engine_name)
     : report_error_(std::move(report_error)), engine_name_(std::move(engine_name)) {}
@@ -34,9 +58,9 @@ void QtSpeechEngine::Speak(const QString& text, double volume, double rate) {
 
 void QtSpeechEngine::report(const QString& reason) {
     if (report_error_) {
-        report_error_(QStringLiteral("synthèse vocale: ") +
-                      (reason.isEmpty() ? QStringLiteral("indisponible") : reason));
+        report_error_(SpeechErrorText(reason));
     }
 }
+#endif
 
 }  // namespace tavoro

@@ -4,6 +4,10 @@
 #include <functional>
 #include <memory>
 
+#if defined(_WIN32)
+#include "platform/SystemVoice.h"
+#endif
+
 class QTextToSpeech;
 
 namespace tavoro {
@@ -18,6 +22,20 @@ public:
     virtual void Speak(const QString& text, double volume, double rate) = 0;
 };
 
+#if defined(_WIN32)
+// Windows: the system's own synthesizer, Qt having no speech there.
+class SystemSpeechEngine : public SpeechEngine {
+public:
+    using ErrorReport = std::function<void(const QString& text)>;
+
+    explicit SystemSpeechEngine(ErrorReport report_error);
+
+    void Speak(const QString& text, double volume, double rate) override;
+
+private:
+    SystemVoice voice_;
+};
+#else
 // The system's speech synthesizer through Qt's text-to-speech plug-ins.
 class QtSpeechEngine : public SpeechEngine {
 public:
@@ -37,5 +55,8 @@ private:
     // Made on first use: a pilot who never turns the audio on never loads a synthesizer.
     std::unique_ptr<QTextToSpeech> speech_;
 };
+
+using SystemSpeechEngine = QtSpeechEngine;
+#endif
 
 }  // namespace tavoro

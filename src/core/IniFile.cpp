@@ -232,7 +232,7 @@ void setKey(IniDocument& doc, std::string_view section, std::string_view key,
 bool replaceFile(const std::filesystem::path& path, const std::string& content) {
     // QSaveFile writes a temporary file beside the target, syncs it and renames it
     // over the target, so readers see either the old file or the new one.
-    QSaveFile file(QString::fromStdString(path.string()));
+    QSaveFile file(QString::fromStdString(PathText(path)));
     // A folder the user may not add files to (a program folder) cannot take the temporary
     // file; the file itself may still be writable, and is then written in place. A crash
     // there can tear it, but the settings are saved, where otherwise they never could be.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,11 @@ QString ToDisplay(std::string_view bytes);
 
 // What a widget holds, back to the bytes the logic and the wire use.
 std::string FromDisplay(const QString& text);
+
+// File paths held as UTF-8 text, as the program keeps them, whatever the system's own
+// encoding of paths: on Windows a narrow path would be read in the ANSI code page, and a
+// folder named with an accent would not be found.
+std::filesystem::path Utf8Path(std::string_view utf8);
+std::string PathText(const std::filesystem::path& path);
 
 }  // namespace tavoro

@@ -253,7 +253,7 @@ std::optional<std::string> iniWaypointIdentifier(const FieldList& parts) {
 }
 
 void loadIni(FlightPlan& plan, const std::string& path, const std::string& section) {
-    IniFile ini(path);
+    IniFile ini(Utf8Path(path));
     plan.route_points.clear();
     plan.route_text.clear();
     const std::vector<std::string> keys = ini.ReadKeyNames(section);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/SimHostWire.h"
+#include "platform/SimHostWire.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavoro;

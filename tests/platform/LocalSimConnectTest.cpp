@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "platform/SimConnectMessages.h"
+#include "platform/SimHostWire.h"
 #include "platform/linux/LocalSimConnect.h"
-#include "platform/linux/SimHostWire.h"
 #include "support/EventLoop.h"
 
 namespace tavoro {

@@ -5,7 +5,7 @@
 
 #include "platform/SimConnectLibrary.h"
 #include "platform/SimConnectMessages.h"
-#include "platform/linux/SimHostWire.h"
+#include "platform/SimHostWire.h"
 
 namespace tavoro {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/SimConnectMessages.h"
-#include "platform/linux/SimHostWire.h"
+#include "platform/SimHostWire.h"
 
 namespace tavoro::simhost {
 namespace {

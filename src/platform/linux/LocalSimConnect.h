@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/SimConnectLibrary.h"
-#include "platform/linux/SimHostWire.h"
+#include "platform/SimHostWire.h"
 #include "platform/linux/SimRendezvous.h"
 
 namespace tavoro {

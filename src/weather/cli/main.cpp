@@ -12,6 +12,7 @@
 
 #include "core/IniFile.h"
 #include "core/Settings.h"
+#include "core/Text.h"
 #include "weather/MetarDecoder.h"
 #include "weather/ReportJson.h"
 #include "weather/WeatherReport.h"
@@ -60,11 +61,11 @@ int main(int argc, char* argv[]) {
 
     CodeTables tables;
     if (parser.isSet(config_option)) {
-        const std::filesystem::path path = parser.value(config_option).toStdString();
+        const std::filesystem::path path = Utf8Path(parser.value(config_option).toStdString());
         IniFile ini(path);
         if (!std::filesystem::is_regular_file(path) || ini.Unreadable()) {
             std::fprintf(stderr, "error: cannot read the configuration file %s\n",
-                         path.string().c_str());
+                         PathText(path).c_str());
             return 2;
         }
         Settings settings;
@@ -74,7 +75,7 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr,
                          "warning: %s: [envoi] avion is not a whole number (%s); the client "
                          "stops reading there too, so no code has a word\n",
-                         path.string().c_str(), loaded.conversion_error->c_str());
+                         PathText(path).c_str(), loaded.conversion_error->c_str());
         }
     }
 
@@ -86,7 +87,7 @@ int main(int argc, char* argv[]) {
     }
     int status = 0;
     for (const QString& file : files) {
-        std::ifstream in(std::filesystem::path(file.toStdString()), std::ios::binary);
+        std::ifstream in(Utf8Path(file.toStdString()), std::ios::binary);
         if (!in) {
             std::fprintf(stderr, "error: cannot read %s\n", qPrintable(file));
             status = 1;

@@ -1,4 +1,4 @@
-#include "platform/linux/SimHostWire.h"
+#include "platform/SimHostWire.h"
 
 #include <cstring>
 
