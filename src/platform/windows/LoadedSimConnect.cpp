@@ -128,9 +128,8 @@ bool LoadedSimConnect::Load() {
 }
 
 SimResult LoadedSimConnect::Open(std::string_view name) {
-    if (connection_) {
-        return kSimFail;
-    }
+    // One connection serves the program: opening again starts over on a new one.
+    Close();
     if (!Load()) {
         return kSimFail;
     }
@@ -143,6 +142,7 @@ SimResult LoadedSimConnect::Open(std::string_view name) {
 }
 
 SimResult LoadedSimConnect::Close() {
+    held_.clear();
     if (!connection_) {
         return kSimFail;
     }
@@ -216,9 +216,14 @@ SimResult LoadedSimConnect::RequestDataOnSimObjectType(std::uint32_t request_id,
 
 void CALLBACK LoadedSimConnect::dispatchTrampoline(void* data, DWORD size, void* context) {
     auto* self = static_cast<LoadedSimConnect*>(context);
-    // Once the procedure has thrown, the rest of this dispatch's messages are passed over:
-    // the exception is raised again in our own frames when the library returns.
-    if (!self->dispatching_ || self->dispatch_error_) {
+    if (!self->dispatching_) {
+        return;
+    }
+    // Once the procedure has thrown, the rest of this dispatch's messages wait for the
+    // next one: the exception is raised again in our own frames when the library returns.
+    if (self->dispatch_error_) {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        self->held_.emplace_back(bytes, bytes + size);
         return;
     }
     try {
@@ -231,6 +236,13 @@ void CALLBACK LoadedSimConnect::dispatchTrampoline(void* data, DWORD size, void*
 SimResult LoadedSimConnect::CallDispatch(const SimMessageProc& proc) {
     if (!connection_) {
         return kSimFail;
+    }
+    while (!held_.empty()) {
+        const std::vector<std::uint8_t> message = std::move(held_.front());
+        held_.pop_front();
+        if (proc) {
+            proc(message.data(), static_cast<std::uint32_t>(message.size()));
+        }
     }
     dispatching_ = &proc;
     dispatch_error_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <exception>
 #include <memory>
 #include <string>
@@ -89,6 +90,9 @@ private:
     // library's frames are left.
     const SimMessageProc* dispatching_ = nullptr;
     std::exception_ptr dispatch_error_;
+    // Messages the library handed over after the procedure threw: delivered first by the
+    // next CallDispatch, so a throwing procedure loses only the message it was handling.
+    std::deque<std::vector<std::uint8_t>> held_;
 };
 
 }  // namespace tavoro
