@@ -24,6 +24,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x8
     -DTAVORO_QT_WINDOWS="$qt" -DCMAKE_BUILD_TYPE=Release -DTAVORO_BUILD_TESTS=ON \
     -DTAVORO_BUILD_BENCHMARKS=OFF
 cmake --build "$build" -j"$(nproc)"
+# The tests run from the build's own program folder.
+scripts/windows-runtime.sh "$qt" "$build/bin"
 
 # The package: the program and what it loads, nothing of the build's stand-ins.
 package="$build/package/tavoro"

@@ -6,7 +6,7 @@ set -euo pipefail
 if [ "${1:-}" = "--windows" ]; then
     packages=(
         cmake ninja-build python3 g++-mingw-w64-x86-64-posix qt6-base-dev-tools qt6-base-dev
-        libgtest-dev wine wine64 xvfb xauth
+        libgtest-dev wine wine64 xvfb xauth x11-utils xdotool imagemagick
     )
 else
     packages=(

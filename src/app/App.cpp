@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <QDir>
+#include <filesystem>
 
 #include "app/SimulatorFolder.h"
 #include "atc/Protocol.h"
@@ -193,7 +194,15 @@ void App::FormCreate() {
         return;
     }
     link_.SetReportInterval(settings_.report_interval_ms);
+    tellSimulatorFolder();
     sim_link_.OpenSimulatorLink();
+}
+
+void App::tellSimulatorFolder() {
+    if (simulator_.simulator_folder_known) {
+        simulator_.simulator_folder_known(
+            std::filesystem::path(ToDisplay(settings_.sim_dir).toStdWString()));
+    }
 }
 
 void App::FormShow() {
@@ -210,6 +219,7 @@ void App::FormShow() {
                 reportUnwritableSettings();
             }
             found = FindSimulatorExecutables(sim_dir);
+            tellSimulatorFolder();
         }
     }
     sim_type_ = SimTypeOf(found, sim_type_);

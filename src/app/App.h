@@ -96,6 +96,9 @@ private:
     void FormShow();
     void FormClose();
     void reportUnwritableSettings();
+    // Hands the settings' simulator folder to the platform, which may find the
+    // simulator's library there.
+    void tellSimulatorFolder();
     void writeSimulatorLog(const std::string& line);
     // The flight-plan panel: built in the main window, bound to the simulator, the server,
     // the dialogs and the filed-plan window; the server's answers about plans go to it.

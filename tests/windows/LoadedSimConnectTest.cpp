@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -61,6 +63,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(MissingCase{"absent", L"NoSuchSimConnect.dll", "not found"},
                       MissingCase{"not_simconnect", L"kernel32.dll", "without SimConnect_Open"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Not beside the program but in the simulator's folder: found there, by its full path.
+TEST(LoadedSimConnectTest, FindsTheLibraryInTheSimulatorsFolder) {
+    QTemporaryDir simulator;
+    ASSERT_TRUE(simulator.isValid());
+    ASSERT_TRUE(QFile::copy(QDir(test::ProgramFolder()).filePath("SimConnect.dll"),
+                            QDir(simulator.path()).filePath("SimConnect.dll")));
+    LoadedSimConnect library(L"NoSuchSimConnect.dll");
+    EXPECT_FALSE(library.Load());
+    library.SetFallbackFolders({L"", QDir::toNativeSeparators(simulator.path()).toStdWString()});
+    EXPECT_TRUE(library.Load()) << library.load_error();
+}
 
 // The stand-in library beside the test program is found as the simulator's would be,
 // and its messages come through CallDispatch.

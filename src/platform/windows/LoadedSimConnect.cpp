@@ -62,8 +62,11 @@ bool LoadedSimConnect::Load() {
     }
     HMODULE module = ::LoadLibraryW(library_.c_str());
     for (const std::wstring& folder : fallback_folders_) {
-        if (module || folder.empty()) {
+        if (module) {
             break;
+        }
+        if (folder.empty()) {
+            continue;
         }
         std::wstring path = folder;
         if (path.back() != L'\\' && path.back() != L'/') {

@@ -28,6 +28,10 @@ public:
     LoadedSimConnect(const LoadedSimConnect&) = delete;
     LoadedSimConnect& operator=(const LoadedSimConnect&) = delete;
 
+    // The folders looked in after the system's search, from the next load on.
+    void SetFallbackFolders(std::vector<std::wstring> folders) {
+        fallback_folders_ = std::move(folders);
+    }
     // Loads the library and finds every call; true when all are there. Open does it.
     bool Load();
     bool loaded() const { return module_ != nullptr; }

@@ -6,7 +6,13 @@
 namespace tavoro {
 
 SimulatorPlatform MakeSimulatorPlatform() {
-    return {std::make_unique<Win32FsuipcTransport>(), std::make_unique<LoadedSimConnect>()};
+    auto simconnect = std::make_unique<LoadedSimConnect>();
+    LoadedSimConnect* library = simconnect.get();
+    SimulatorPlatform platform{std::make_unique<Win32FsuipcTransport>(), std::move(simconnect)};
+    platform.simulator_folder_known = [library](const std::filesystem::path& folder) {
+        library->SetFallbackFolders({folder.wstring()});
+    };
+    return platform;
 }
 
 }  // namespace tavoro
