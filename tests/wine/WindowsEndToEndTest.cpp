@@ -64,6 +64,11 @@ public:
         return line;
     }
     QJsonObject Dump() { return QJsonDocument::fromJson(Command("dump").toUtf8()).object(); }
+    // True when the program ended by itself with exit code 0 within the time.
+    bool EndsCleanly(int timeout_ms) {
+        return process_.waitForFinished(timeout_ms) &&
+               process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+    }
 
 private:
     QProcess process_;
@@ -157,6 +162,11 @@ TEST_F(WindowsEndToEndTest, TheWindowsClientFliesAgainstTheStandIns) {
                     .match(run("xdotool", {"getwindowname", window}))
                     .hasMatch())
         << run("xdotool", {"getwindowname", window}).toStdString();
+
+    // A second start ends at once, with no window of its own.
+    WineProcess second(folder_.path(), "tavoro.exe", {}, pipe_);
+    EXPECT_TRUE(second.EndsCleanly(60000));
+    EXPECT_EQ(run("xdotool", {"search", "--name", "^Tavoro 3\\.81"}).split('\n').size(), 1);
 
     // The simulator's menu shows it (it starts minimized), and a click on the server panel
     // logs in.
