@@ -55,6 +55,17 @@ std::vector<std::uint8_t> WireWriter::Frame() const {
     return frame;
 }
 
+void AddInitPosition(WireWriter& writer, const SimInitPosition& position) {
+    writer.real64(position.latitude)
+        .real64(position.longitude)
+        .real64(position.altitude)
+        .real64(position.pitch)
+        .real64(position.bank)
+        .real64(position.heading)
+        .word(position.on_ground)
+        .word(position.airspeed);
+}
+
 std::vector<std::uint8_t> MakeReplyFrame(std::uint32_t send_id, std::int32_t result) {
     return WireWriter()
         .word(static_cast<std::uint32_t>(SimHostKind::kReply))

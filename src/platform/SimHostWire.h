@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/SimConnectLibrary.h"
+
 namespace tavoro {
 
 // The bytes between the client's SimConnect library and the stand-in simulator, on a
@@ -71,6 +73,10 @@ public:
 private:
     std::vector<std::uint8_t> bytes_;
 };
+
+// A created object's initial position as a call argument: field by field, so that the
+// bytes are little-endian whatever the host's order.
+void AddInitPosition(WireWriter& writer, const SimInitPosition& position);
 
 // The opening of a client → host frame.
 inline WireWriter SimCallFrame(SimCall call, std::uint32_t send_id) {

@@ -57,23 +57,42 @@ void lose(Connection& connection) {
     }
 }
 
-// Reads what has arrived, without waiting; false when the pipe broke.
-bool readAvailable(Connection& connection) {
+// Reads what has arrived, without waiting: the bytes read, -1 when the pipe broke.
+long readAvailable(Connection& connection) {
+    long total = 0;
     for (;;) {
         DWORD available = 0;
         if (!::PeekNamedPipe(connection.pipe, nullptr, 0, nullptr, &available, nullptr)) {
-            return false;
+            return -1;
         }
         if (available == 0) {
-            return true;
+            return total;
         }
         std::vector<std::uint8_t> buffer(available);
         DWORD read = 0;
         if (!::ReadFile(connection.pipe, buffer.data(), available, &read, nullptr)) {
-            return false;
+            return -1;
         }
         connection.decoder.Feed(buffer.data(), read);
+        total += static_cast<long>(read);
     }
+}
+
+// Reads what the simulator sent together. A pipe may hand the writer its next frame only
+// once this one is read, so after each read there is a short look for more: the messages
+// a simulator sends at once then come in one dispatch, as from the real library.
+bool readBatch(Connection& connection) {
+    long got = readAvailable(connection);
+    for (int quiet = 0; got >= 0 && quiet < 5;) {
+        if (got > 0) {
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+        ::Sleep(1);
+        got = readAvailable(connection);
+    }
+    return got >= 0;
 }
 
 // Moves the complete frames into the kept messages; the reply to `send_id`, if among
@@ -123,7 +142,7 @@ HRESULT call(HANDLE handle, SimCall number, AddArguments&& add_arguments) {
     const auto deadline = std::chrono::steady_clock::now() + kReplyTimeout;
     std::optional<HRESULT> result;
     for (;;) {
-        if (!readAvailable(*connection) || !takeFrames(*connection, send_id, result)) {
+        if (readAvailable(*connection) < 0 || !takeFrames(*connection, send_id, result)) {
             lose(*connection);
             return E_FAIL;
         }
@@ -196,7 +215,7 @@ SIMCONNECT_EXPORT SimConnect_CallDispatch(HANDLE handle,
     }
     if (connection->pipe != INVALID_HANDLE_VALUE) {
         std::optional<HRESULT> no_reply;
-        if (!readAvailable(*connection) || !takeFrames(*connection, 0, no_reply)) {
+        if (!readBatch(*connection) || !takeFrames(*connection, 0, no_reply)) {
             lose(*connection);
         }
     } else if (connection->messages.empty()) {
@@ -303,16 +322,9 @@ SIMCONNECT_EXPORT SimConnect_AICreateSimulatedObject(HANDLE handle, const char* 
                                                      tavoro::SimInitPosition position,
                                                      DWORD request_id) {
     return call(handle, SimCall::kAICreateSimulatedObject, [&](WireWriter& w) {
-        w.text(title ? title : "")
-            .real64(position.latitude)
-            .real64(position.longitude)
-            .real64(position.altitude)
-            .real64(position.pitch)
-            .real64(position.bank)
-            .real64(position.heading)
-            .word(position.on_ground)
-            .word(position.airspeed)
-            .word(request_id);
+        w.text(title ? title : "");
+        tavoro::AddInitPosition(w, position);
+        w.word(request_id);
     });
 }
 

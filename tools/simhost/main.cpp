@@ -14,6 +14,7 @@
 #include "platform/linux/SimRendezvous.h"
 #include "simhost/Commands.h"
 #include "simhost/FsuipcServer.h"
+#include "simhost/HostMain.h"
 #include "simhost/SimConnectServer.h"
 #include "simhost/SimModel.h"
 #include "simhost/SimState.h"
@@ -23,6 +24,9 @@ namespace {
 using tavoro::simhost::CommandChannel;
 using tavoro::simhost::FsuipcServer;
 using tavoro::simhost::FsuipcVersions;
+using tavoro::simhost::MakeCommandChannel;
+using tavoro::simhost::ParseHex;
+using tavoro::simhost::PrintLine;
 using tavoro::simhost::SimConnectServer;
 using tavoro::simhost::SimModel;
 using tavoro::simhost::SimState;
@@ -66,27 +70,6 @@ constexpr char kDescription[] =
     "Numbers use \".\" as the decimal point. At the end of standard input the stand-in\n"
     "keeps serving; SIGTERM, SIGINT and SIGHUP end it as quit does.";
 
-// Each answer is flushed at once: the reader is usually a pipe waiting for it.
-void printLine(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-std::optional<std::uint32_t> parseHex(QString text) {
-    if (text.startsWith("0x", Qt::CaseInsensitive)) {
-        text = text.mid(2);
-    }
-    const std::string digits = text.toStdString();
-    std::uint32_t value = 0;
-    const char* end = digits.data() + digits.size();
-    auto [stop, error] = std::from_chars(digits.data(), end, value, 16);
-    if (digits.empty() || error != std::errc() || stop != end) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // Signals end the stand-in through the event loop, so that the sockets are removed as
 // on "quit"; the handler only writes one byte to a pipe.
 int signal_pipe[2] = {-1, -1};
@@ -125,8 +108,8 @@ int main(int argc, char* argv[]) {
     parser.process(app);
 
     FsuipcVersions versions;
-    auto fsuipc_version = parseHex(parser.value(fsuipc_option));
-    auto sim_version = parseHex(parser.value(sim_option));
+    auto fsuipc_version = ParseHex(parser.value(fsuipc_option));
+    auto sim_version = ParseHex(parser.value(sim_option));
     if (!fsuipc_version || !sim_version) {
         std::fprintf(stderr, "error: versions are 32-bit hexadecimal numbers\n");
         return 1;
@@ -173,21 +156,7 @@ int main(int argc, char* argv[]) {
     // that write, not the end of the simulator.
     std::signal(SIGPIPE, SIG_IGN);
 
-    CommandChannel commands(model,
-                            [&](std::uint32_t event) { return simconnect.FireMenuEvent(event); });
-    commands.SetSimConnectControl([&](CommandChannel::SimConnectAction action) {
-        switch (action) {
-            case CommandChannel::SimConnectAction::kHold:
-                simconnect.Hold();
-                break;
-            case CommandChannel::SimConnectAction::kRelease:
-                simconnect.Release();
-                break;
-            case CommandChannel::SimConnectAction::kDrop:
-                simconnect.DropClients();
-                break;
-        }
-    });
+    const std::unique_ptr<CommandChannel> commands = MakeCommandChannel(model, simconnect);
     // Standard input is read as it comes (several lines may arrive at once); at its end
     // the stand-in keeps serving, so it can run in the background with no terminal.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
@@ -207,8 +176,8 @@ int main(int argc, char* argv[]) {
         while (!quitting && (end = pending.find('\n')) != std::string::npos) {
             const std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
-            const tavoro::simhost::CommandResult result = commands.Run(line);
-            printLine(result.answer);
+            const tavoro::simhost::CommandResult result = commands->Run(line);
+            PrintLine(result.answer);
             if (result.quit) {
                 quitting = true;
                 input.setEnabled(false);
@@ -217,6 +186,6 @@ int main(int argc, char* argv[]) {
         }
     });
 
-    printLine("serving in " + folder);
+    PrintLine("serving in " + folder);
     return app.exec();
 }

@@ -245,19 +245,10 @@ SimResult LocalSimConnect::TransmitClientEvent(std::uint32_t object_id, std::uin
 SimResult LocalSimConnect::AICreateSimulatedObject(std::string_view container_title,
                                                    const SimInitPosition& position,
                                                    std::uint32_t request_id) {
-    // Field by field rather than as a block, so the bytes are little-endian whatever the
-    // host's order.
     return call(SimCall::kAICreateSimulatedObject, [&](WireWriter& w) {
-        w.text(container_title)
-            .real64(position.latitude)
-            .real64(position.longitude)
-            .real64(position.altitude)
-            .real64(position.pitch)
-            .real64(position.bank)
-            .real64(position.heading)
-            .word(position.on_ground)
-            .word(position.airspeed)
-            .word(request_id);
+        w.text(container_title);
+        AddInitPosition(w, position);
+        w.word(request_id);
     });
 }
 

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "simhost/Commands.h"
+#include "simhost/HostMain.h"
 #include "simhost/SimConnectServer.h"
 #include "simhost/SimModel.h"
 #include "simhost/SimState.h"
@@ -23,6 +24,9 @@ namespace {
 
 using tavoro::simhost::CommandChannel;
 using tavoro::simhost::FsuipcVersions;
+using tavoro::simhost::MakeCommandChannel;
+using tavoro::simhost::ParseHex;
+using tavoro::simhost::PrintLine;
 using tavoro::simhost::SimConnectServer;
 using tavoro::simhost::SimModel;
 using tavoro::simhost::SimState;
@@ -37,26 +41,6 @@ constexpr char kDescription[] =
     "dump, quit; see the Linux stand-in's --help), and one more:\n"
     "  stall MS             the simulator stops answering for MS milliseconds (its\n"
     "                       window does not handle messages meanwhile), then \"ok\"";
-
-void printLine(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-std::optional<std::uint32_t> parseHex(QString text) {
-    if (text.startsWith("0x", Qt::CaseInsensitive)) {
-        text = text.mid(2);
-    }
-    const std::string digits = text.toStdString();
-    std::uint32_t value = 0;
-    const char* end = digits.data() + digits.size();
-    auto [stop, error] = std::from_chars(digits.data(), end, value, 16);
-    if (digits.empty() || error != std::errc() || stop != end) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 }  // namespace
 
@@ -83,8 +67,8 @@ int main(int argc, char* argv[]) {
     parser.addOptions({pipe_option, fsuipc_option, sim_option, fallback_option});
     parser.process(app);
 
-    const auto fsuipc_version = parseHex(parser.value(fsuipc_option));
-    const auto sim_version = parseHex(parser.value(sim_option));
+    const auto fsuipc_version = ParseHex(parser.value(fsuipc_option));
+    const auto sim_version = ParseHex(parser.value(sim_option));
     if (!fsuipc_version || !sim_version) {
         std::fprintf(stderr, "error: versions are 32-bit hexadecimal numbers\n");
         return 1;
@@ -106,21 +90,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "warning: SimConnect: %s\n", qPrintable(error));
     }
 
-    CommandChannel commands(model,
-                            [&](std::uint32_t event) { return simconnect.FireMenuEvent(event); });
-    commands.SetSimConnectControl([&](CommandChannel::SimConnectAction action) {
-        switch (action) {
-            case CommandChannel::SimConnectAction::kHold:
-                simconnect.Hold();
-                break;
-            case CommandChannel::SimConnectAction::kRelease:
-                simconnect.Release();
-                break;
-            case CommandChannel::SimConnectAction::kDrop:
-                simconnect.DropClients();
-                break;
-        }
-    });
+    const std::unique_ptr<CommandChannel> commands = MakeCommandChannel(model, simconnect);
     auto run = [&](const std::string& line) {
         if (line.rfind("stall ", 0) == 0) {
             int milliseconds = 0;
@@ -128,16 +98,16 @@ int main(int argc, char* argv[]) {
             const char* last = line.data() + line.size();
             auto [stop, error] = std::from_chars(first, last, milliseconds);
             if (error != std::errc() || stop != last || milliseconds < 0) {
-                printLine("error: stall takes a number of milliseconds");
+                PrintLine("error: stall takes a number of milliseconds");
                 return;
             }
             // The window's thread sleeps: a client's message waits unanswered.
             ::Sleep(static_cast<DWORD>(milliseconds));
-            printLine("ok");
+            PrintLine("ok");
             return;
         }
-        const tavoro::simhost::CommandResult result = commands.Run(line);
-        printLine(result.answer);
+        const tavoro::simhost::CommandResult result = commands->Run(line);
+        PrintLine(result.answer);
         if (result.quit) {
             QCoreApplication::quit();
         }
@@ -160,7 +130,7 @@ int main(int argc, char* argv[]) {
     });
     reader.detach();
 
-    printLine("serving on pipe " + pipe.toStdString() + " and window " +
+    PrintLine("serving on pipe " + pipe.toStdString() + " and window " +
               window_class.toStdString());
     const int code = app.exec();
     // The reader may still wait on standard input; the process ends without it.
