@@ -33,6 +33,8 @@ rm -rf "$build/package"
 mkdir -p "$package/platforms" "$package/styles"
 cp "$build/bin/tavoro.exe" "$package/"
 scripts/windows-runtime.sh "$qt" "$package"
+# The pilot downloads no debugging symbols: the runtime alone carries 20 MB of them.
+x86_64-w64-mingw32-strip --strip-unneeded "$package/tavoro.exe" "$package"/lib*.dll
 # A sample configuration: the pilot fills in the ATC service's server; the simulator's
 # folder is asked for at the first start. Windows line ends, for Notepad.
 {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -85,6 +86,19 @@ QString run(const QString& program, const QStringList& arguments) {
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
+// Copies every file below `from` into `to`, folders included.
+void copyFolder(const QDir& from, const QDir& to) {
+    for (const QFileInfo& entry :
+         from.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (entry.isDir()) {
+            to.mkpath(entry.fileName());
+            copyFolder(QDir(entry.filePath()), QDir(to.filePath(entry.fileName())));
+        } else {
+            QFile::copy(entry.filePath(), to.filePath(entry.fileName()));
+        }
+    }
+}
+
 // The Windows path Wine gives a Linux one (its drive Z: is the root).
 QString windowsPath(const QString& path) {
     return "Z:" + QString(path).replace('/', '\\');
@@ -96,21 +110,17 @@ protected:
         ASSERT_TRUE(server_.started());
         ASSERT_TRUE(folder_.isValid());
         pipe_ = QStringLiteral("tavoro-e2e-%1").arg(QCoreApplication::applicationPid());
-        // The program folder a pilot would unpack, with the stand-in SimConnect.dll beside
-        // the program, where the simulator's own would be found.
+        // The package as a pilot unpacks it, with the stand-in simulator and the stand-in
+        // SimConnect.dll added beside the program, where the simulator's own would be found.
         const QDir bin(TAVORO_WINDOWS_BIN);
+        const QDir package(bin.filePath("../package/tavoro"));
         const QDir program(folder_.path());
+        ASSERT_TRUE(package.exists("tavoro.exe")) << "no package: run scripts/build-windows.sh";
+        copyFolder(package, program);
         for (const QString& file :
-             bin.entryList({"*.dll", "tavoro.exe", "tavoro-simhost.exe"}, QDir::Files)) {
+             {QStringLiteral("SimConnect.dll"), QStringLiteral("tavoro-simhost.exe")}) {
             ASSERT_TRUE(QFile::copy(bin.filePath(file), program.filePath(file)))
                 << file.toStdString();
-        }
-        for (const QString& plugins : QStringList{"platforms", "styles"}) {
-            program.mkdir(plugins);
-            for (const QString& file : QDir(bin.filePath(plugins)).entryList(QDir::Files)) {
-                QFile::copy(bin.filePath(plugins + "/" + file),
-                            program.filePath(plugins + "/" + file));
-            }
         }
         program.mkdir("sim");
         QFile(program.filePath("sim/FSX.exe")).open(QIODevice::WriteOnly);
