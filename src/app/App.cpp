@@ -199,10 +199,14 @@ void App::FormCreate() {
 }
 
 void App::tellSimulatorFolder() {
-    if (simulator_.simulator_folder_known) {
-        simulator_.simulator_folder_known(
-            std::filesystem::path(ToDisplay(settings_.sim_dir).toStdWString()));
+    if (!simulator_.simulator_folder_known) {
+        return;
     }
+    // A value that names no folder ("ERROR" when the key is absent) is told as none.
+    const QString folder = ToDisplay(settings_.sim_dir);
+    simulator_.simulator_folder_known(QDir(folder).exists() && !folder.isEmpty()
+                                          ? std::filesystem::path(folder.toStdWString())
+                                          : std::filesystem::path());
 }
 
 void App::FormShow() {

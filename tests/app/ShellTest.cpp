@@ -23,6 +23,7 @@
 #include "app/App.h"
 #include "app/TForm1.h"
 #include "core/IniFile.h"
+#include "core/Text.h"
 #include "sim/TForm_objet.h"
 #include "support/AtcServerProcess.h"
 #include "support/EventLoop.h"
@@ -90,9 +91,12 @@ protected:
         auto simconnect = std::make_unique<test::FakeSimConnect>();
         fsuipc_ = fsuipc.get();
         simconnect_ = simconnect.get();
-        auto app = std::make_unique<App>(
-            AppPaths{config_.folder(), config_.folder()}, dialogs_, fixedReverseName(),
-            SimulatorPlatform{std::move(fsuipc), std::move(simconnect)}, timers_);
+        SimulatorPlatform simulator{std::move(fsuipc), std::move(simconnect),
+                                    [this](const std::filesystem::path& folder) {
+                                        told_folders_.push_back(PathText(folder));
+                                    }};
+        auto app = std::make_unique<App>(AppPaths{config_.folder(), config_.folder()}, dialogs_,
+                                         fixedReverseName(), std::move(simulator), timers_);
         app->Start();
         return app;
     }
@@ -108,6 +112,8 @@ protected:
 
     test::FakeFsuipcServer* fsuipc_ = nullptr;
     test::FakeSimConnect* simconnect_ = nullptr;
+    // The simulator folders the platform was told of, in order.
+    std::vector<std::string> told_folders_;
 
     test::TempConfig config_;
     test::ScriptedDialogs dialogs_;
@@ -273,6 +279,9 @@ TEST_F(ShellTest, LaterShowingsLookInThePickedFolderAndKeepTheType) {
     auto app = startApp();
     TForm1& form = mainWindow();
     ASSERT_EQ(form.Panel_FSX->caption(), "FSX");
+    // The platform hears of the settings' folder (none yet) before the link opens, then
+    // of the one picked, where it may find the simulator's library from the next open.
+    EXPECT_EQ(told_folders_, (std::vector<std::string>{"", path("elsewhere").toStdString() + "/"}));
 
     form.hide();
     form.showMinimized();

@@ -23,7 +23,8 @@ std::unique_ptr<App> ProgramFolder::MakeApp(const SimHostProcess& host, Dialogs&
             done(QString());
         },
         SimulatorPlatform{std::make_unique<LocalFsuipcTransport>(folder),
-                          std::make_unique<LocalSimConnect>(folder)},
+                          std::make_unique<LocalSimConnect>(folder),
+                          {}},
         timers);
 }
 

@@ -8,7 +8,9 @@ namespace tavoro {
 SimulatorPlatform MakeSimulatorPlatform() {
     auto simconnect = std::make_unique<LoadedSimConnect>();
     LoadedSimConnect* library = simconnect.get();
-    SimulatorPlatform platform{std::make_unique<Win32FsuipcTransport>(), std::move(simconnect)};
+    SimulatorPlatform platform;
+    platform.fsuipc = std::make_unique<Win32FsuipcTransport>();
+    platform.simconnect = std::move(simconnect);
     platform.simulator_folder_known = [library](const std::filesystem::path& folder) {
         library->SetFallbackFolders({folder.wstring()});
     };
