@@ -120,5 +120,32 @@ TEST(Win32FsuipcTest, AStalledSimulatorTimesOutAndAVanishedOneFails) {
     EXPECT_EQ(client.error(), kFsuipcSendFailed) << FsuipcErrorText(client.error());
 }
 
+// The whole client against a simulator that stops answering for longer than its ten
+// tries of two seconds: the exchange fails with error 11, and the queue is spent.
+TEST(Win32FsuipcTest, AClientFacingASilentSimulatorTimesOutAllRetries) {
+    WindowsSimHost sim;
+    ASSERT_TRUE(sim.started());
+    Win32FsuipcTransport transport;
+    FsuipcClient client(transport);
+    ASSERT_TRUE(client.Open(0)) << FsuipcErrorText(client.error());
+
+    sim.Send("stall 26000");
+    FsuipcTransport::SendResult probe = transport.SendRequest(300);
+    const ULONGLONG give_up = ::GetTickCount64() + 8000;
+    while (probe.sent && ::GetTickCount64() < give_up) {
+        ::Sleep(20);
+        probe = transport.SendRequest(300);
+    }
+    ASSERT_FALSE(probe.sent) << "the stand-in never stalled";
+
+    std::uint32_t version = 0;
+    ASSERT_TRUE(client.Read(0x3304, 4, &version));
+    EXPECT_FALSE(client.Process());
+    EXPECT_EQ(client.error(), kFsuipcTimedOut) << FsuipcErrorText(client.error());
+    EXPECT_EQ(sim.NextLine(30000), "ok");
+    EXPECT_FALSE(client.Process());
+    EXPECT_EQ(client.error(), kFsuipcNothingQueued);
+}
+
 }  // namespace
 }  // namespace tavoro

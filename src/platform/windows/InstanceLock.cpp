@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <QDir>
 #include <QStandardPaths>
 
 namespace tavoro {

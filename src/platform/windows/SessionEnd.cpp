@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <QAbstractEventDispatcher>
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QPointer>
@@ -35,8 +34,6 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     return TRUE;
 }
 
-}  // namespace
-
 // The session's end reaches a windowed program as WM_ENDSESSION on its top-level
 // windows; the process may be ended as soon as that message is answered, so the close
 // step runs inside it.
@@ -60,6 +57,8 @@ private:
     QPointer<SessionEndWatcher> watcher_;
     bool ended_ = false;
 };
+
+}  // namespace
 
 struct SessionEndWatcher::Private {
     std::unique_ptr<EndSessionFilter> filter;
