@@ -129,7 +129,8 @@ TEST(Win32FsuipcTest, AClientFacingASilentSimulatorTimesOutAllRetries) {
     FsuipcClient client(transport);
     ASSERT_TRUE(client.Open(0)) << FsuipcErrorText(client.error());
 
-    sim.Send("stall 26000");
+    // Long enough that the ten tries (21 s) fit after the stall is seen, within 8 s.
+    sim.Send("stall 32000");
     FsuipcTransport::SendResult probe = transport.SendRequest(300);
     const ULONGLONG give_up = ::GetTickCount64() + 8000;
     while (probe.sent && ::GetTickCount64() < give_up) {
@@ -142,7 +143,7 @@ TEST(Win32FsuipcTest, AClientFacingASilentSimulatorTimesOutAllRetries) {
     ASSERT_TRUE(client.Read(0x3304, 4, &version));
     EXPECT_FALSE(client.Process());
     EXPECT_EQ(client.error(), kFsuipcTimedOut) << FsuipcErrorText(client.error());
-    EXPECT_EQ(sim.NextLine(30000), "ok");
+    EXPECT_EQ(sim.NextLine(40000), "ok");
     EXPECT_FALSE(client.Process());
     EXPECT_EQ(client.error(), kFsuipcNothingQueued);
 }
