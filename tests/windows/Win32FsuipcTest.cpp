@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "platform/windows/Win32FsuipcTransport.h"
 #include "sim/FsuipcClient.h"
@@ -86,6 +87,22 @@ INSTANTIATE_TEST_SUITE_P(
             "other_simulator", {"--sim-version", "0xFADE0007"}, 8, kFsuipcSimVersionMismatch}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Sends `stall MILLISECONDS` to the stand-in and probes it with short sends until one
+// times out, for at most 8 s: until it reads the command, the exchange is still answered.
+// The last probe's result, and the system's error code right after it.
+std::pair<FsuipcTransport::SendResult, DWORD> stallAndProbe(WindowsSimHost& sim,
+                                                            Win32FsuipcTransport& transport,
+                                                            int milliseconds) {
+    sim.Send(QStringLiteral("stall %1").arg(milliseconds));
+    FsuipcTransport::SendResult probe = transport.SendRequest(300);
+    const ULONGLONG give_up = ::GetTickCount64() + 8000;
+    while (probe.sent && ::GetTickCount64() < give_up) {
+        ::Sleep(20);
+        probe = transport.SendRequest(300);
+    }
+    return {probe, ::GetLastError()};
+}
+
 // A simulator that stops answering times out without a system error (the client's error
 // 11); one whose window went away fails with one (error 12, which closes the link).
 TEST(Win32FsuipcTest, AStalledSimulatorTimesOutAndAVanishedOneFails) {
@@ -101,15 +118,7 @@ TEST(Win32FsuipcTest, AStalledSimulatorTimesOutAndAVanishedOneFails) {
     EXPECT_EQ(version, 0x40000000u);
 
     // The stand-in's window thread sleeps; the transport's own short time-out passes.
-    // Until the stand-in reads the command, the exchange is still answered.
-    sim.Send("stall 10000");
-    FsuipcTransport::SendResult stalled = transport.SendRequest(300);
-    const ULONGLONG give_up = ::GetTickCount64() + 8000;
-    while (stalled.sent && ::GetTickCount64() < give_up) {
-        ::Sleep(20);
-        stalled = transport.SendRequest(300);
-    }
-    const DWORD code = ::GetLastError();
+    const auto [stalled, code] = stallAndProbe(sim, transport, 10000);
     EXPECT_EQ(sim.NextLine(30000), "ok");
     EXPECT_FALSE(stalled.sent);
     EXPECT_FALSE(stalled.system_error) << "system error " << code;
@@ -130,14 +139,7 @@ TEST(Win32FsuipcTest, AClientFacingASilentSimulatorTimesOutAllRetries) {
     ASSERT_TRUE(client.Open(0)) << FsuipcErrorText(client.error());
 
     // Long enough that the ten tries (21 s) fit after the stall is seen, within 8 s.
-    sim.Send("stall 32000");
-    FsuipcTransport::SendResult probe = transport.SendRequest(300);
-    const ULONGLONG give_up = ::GetTickCount64() + 8000;
-    while (probe.sent && ::GetTickCount64() < give_up) {
-        ::Sleep(20);
-        probe = transport.SendRequest(300);
-    }
-    ASSERT_FALSE(probe.sent) << "the stand-in never stalled";
+    ASSERT_FALSE(stallAndProbe(sim, transport, 32000).first.sent) << "the stand-in never stalled";
 
     std::uint32_t version = 0;
     ASSERT_TRUE(client.Read(0x3304, 4, &version));
