@@ -115,9 +115,11 @@ std::size_t StationTable::takeSlot() {
     // The slot taken leaves the free set now; setCallsign puts it back if it stays free.
     if (auto free = highestFreeSlot()) {
         free_slots_.pop();
+        in_free_slots_[*free] = false;
         return *free;
     }
     stations_.emplace_back();
+    in_free_slots_.push_back(false);
     times_listed_.push_back(0);
     first_listing_.push_back(kUnlisted);
     last_listing_.push_back(kUnlisted);
@@ -127,8 +129,9 @@ std::size_t StationTable::takeSlot() {
 void StationTable::setCallsign(std::size_t slot, const std::string& callsign) {
     changing(slot);
     std::string& current = stations_[slot].callsign;
-    if (callsign.empty()) {
+    if (callsign.empty() && !in_free_slots_[slot]) {
         free_slots_.push(slot);
+        in_free_slots_[slot] = true;
     }
     if (current == callsign) {
         return;
@@ -242,6 +245,7 @@ void StationTable::listChanged() {
 
 std::optional<std::size_t> StationTable::highestFreeSlot() {
     while (!free_slots_.empty() && !stations_[free_slots_.top()].callsign.empty()) {
+        in_free_slots_[free_slots_.top()] = false;
         free_slots_.pop();
     }
     if (free_slots_.empty()) {

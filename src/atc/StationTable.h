@@ -143,11 +143,13 @@ private:
     static constexpr std::size_t kSeveralSlots = static_cast<std::size_t>(-1);
     std::unordered_map<std::string, std::size_t> slot_of_callsign_;
     std::unordered_map<std::string, std::set<std::size_t>> several_slots_;
-    // The slots with the empty callsign, highest on top. takeSlot pops the slot it takes
-    // and setCallsign pushes every slot it frees, so a station added and removed again and
-    // again leaves one entry. A free slot freed once more (RemoveStation on it) stands there
-    // twice; the copy left when it is taken is dropped when it comes to the top.
+    // The slots with the empty callsign, highest on top, each at most once (in_free_slots_
+    // says which are in): takeSlot pops the slot it takes and setCallsign pushes a slot it
+    // frees unless it is in already, so neither a station added and removed again and again
+    // nor "#DA" lines naming no station make it grow. A slot that got a callsign while in
+    // stays until it comes to the top, where it is dropped.
     std::priority_queue<std::size_t> free_slots_;
+    std::vector<bool> in_free_slots_;
     // By slot: how many times station_order holds it (a free slot listed by an "#AA"
     // without callsign stands there twice), so that the listener hears only of slots it
     // shows.

@@ -159,15 +159,6 @@ std::optional<std::size_t> findKey(const IniDocument& doc, std::size_t header,
     return std::nullopt;
 }
 
-std::string asciiLower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + ('a' - 'A'));
-        }
-    }
-    return text;
-}
-
 // No value read is longer than kMaxValueLength.
 std::string clipped(std::string value) {
     if (value.size() > IniFile::kMaxValueLength) {
@@ -339,7 +330,7 @@ std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(
     std::size_t end = sectionEnd(doc, *header);
     for (std::size_t i = *header + 1; i < end; ++i) {
         const IniLine& line = doc.lines[i];
-        if (line.kind != LineKind::Key || !seen.insert(asciiLower(line.name)).second) {
+        if (line.kind != LineKind::Key || !seen.insert(AsciiLower(line.name)).second) {
             continue;
         }
         entries.emplace_back(line.name, clipped(unquote(line.value)));

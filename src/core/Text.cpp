@@ -14,17 +14,33 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+namespace {
+
+// Only A to Z are folded: the texts are bytes of whatever encoding the file has.
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+}  // namespace
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
             return false;
         }
     }
     return true;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) {
+        c = asciiLower(c);
+    }
+    return lowered;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

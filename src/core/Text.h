@@ -14,6 +14,8 @@ std::string_view TrimBlanks(std::string_view text);
 
 // ASCII letters compared without regard to case; other bytes must be equal.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+// `text` with A to Z folded to lower case, as EqualsIgnoringCase folds them.
+std::string AsciiLower(std::string_view text);
 
 bool StartsWith(std::string_view text, std::string_view prefix);
 

@@ -51,6 +51,26 @@ TEST(Win32FsuipcTest, OpensReadsTheVersionsAndExchangesABlock) {
     EXPECT_FALSE(client.is_open());
 }
 
+// A mapping of the block's name made by someone else first would be shared with them: the
+// open refuses it (error 5) and leaves nothing behind, so a later open can succeed.
+TEST(Win32FsuipcTest, ABlockNameAlreadyMappedIsRefused) {
+    WindowsSimHost sim;
+    ASSERT_TRUE(sim.started());
+    const std::string name =
+        "FsasmLib:IPC:" + QString::number(::GetCurrentProcessId(), 16).toUpper().toStdString() +
+        ":1";
+    HANDLE squatter = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 0x8000,
+                                           name.c_str());
+    ASSERT_NE(squatter, nullptr);
+    Win32FsuipcTransport transport;
+    FsuipcClient client(transport);
+    EXPECT_FALSE(client.Open(0));
+    EXPECT_EQ(client.error(), kFsuipcMappingFailed) << FsuipcErrorText(client.error());
+    EXPECT_FALSE(client.is_open());
+    ::CloseHandle(squatter);
+    EXPECT_TRUE(client.Open(0)) << FsuipcErrorText(client.error());
+}
+
 struct VersionCase {
     const char* name;
     QStringList arguments;
