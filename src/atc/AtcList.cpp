@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <algorithm>
+#include <charconv>
 #include <string_view>
 
 namespace tavoro {
@@ -54,13 +55,19 @@ std::size_t bytesOfFirstCharacters(std::string_view text, std::size_t count) {
     return text.size();
 }
 
-// `text` followed by blanks up to `width` characters; nothing added when it is as wide.
-std::string padded(std::string_view text, std::size_t width) {
-    std::string out(text);
+// Appends `text` to `out`, followed by blanks up to `width` characters; nothing added
+// when it is as wide.
+void appendPadded(std::string& out, std::string_view text, std::size_t width) {
+    out += text;
     std::size_t characters = characterCount(text);
     if (characters < width) {
         out.append(width - characters, ' ');
     }
+}
+
+std::string padded(std::string_view text, std::size_t width) {
+    std::string out;
+    appendPadded(out, text, width);
     return out;
 }
 
@@ -80,9 +87,10 @@ void AtcList::RefreshAtcList() {
     ++generation_;
     appended_lines_.clear();
     for (std::size_t slot : kept_slots_) {
-        shown_values_[slot].reset();
+        kept_index_[slot] = 0;
     }
     kept_slots_.clear();
+    kept_values_.clear();
     shown_distances_ = DistanceFromAircraft(aircraft_.latitude, aircraft_.longitude);
 }
 
@@ -135,18 +143,24 @@ void AtcList::ListedStationChanging(std::size_t slot) {
     if (shown_ != Shown::Stations) {
         return;
     }
-    const std::vector<AtcStation>& stations = table_.stations();
-    if (shown_values_.size() < stations.size()) {
-        shown_values_.resize(stations.size());
+    if (kept_index_.size() <= slot) {
+        kept_index_.resize(table_.stations().size());
     }
-    std::optional<ShownValues>& kept = shown_values_[slot];
-    if (kept) {
+    if (kept_index_[slot] != 0) {
         return;
     }
-    const AtcStation& station = stations[slot];
-    kept = ShownValues{station.callsign,     station.facility, station.frequency,
-                       station.visual_range, station.latitude, station.longitude};
+    const AtcStation& station = table_.stations()[slot];
+    kept_values_.push_back(ShownValues{station.callsign, station.facility, station.frequency,
+                                       station.visual_range, station.latitude, station.longitude});
     kept_slots_.push_back(slot);
+    kept_index_[slot] = static_cast<std::uint32_t>(kept_values_.size());
+}
+
+const AtcList::ShownValues* AtcList::keptValues(std::size_t slot) const {
+    if (slot >= kept_index_.size() || kept_index_[slot] == 0) {
+        return nullptr;
+    }
+    return &kept_values_[kept_index_[slot] - 1];
 }
 
 void AtcList::StationListChanged() {
@@ -155,16 +169,28 @@ void AtcList::StationListChanged() {
 
 std::string AtcList::stationLine(std::size_t slot) const {
     const AtcStation& station = table_.stations()[slot];
-    const ShownValues* kept =
-        slot < shown_values_.size() && shown_values_[slot] ? &*shown_values_[slot] : nullptr;
+    const ShownValues* kept = keptValues(slot);
     const std::string& callsign = kept ? kept->callsign : station.callsign;
     const std::string& facility = kept ? kept->facility : station.facility;
     const std::string& frequency = kept ? kept->frequency : station.frequency;
     const std::string& visual_range = kept ? kept->visual_range : station.visual_range;
     const int distance = shown_distances_.To(kept ? kept->latitude : station.latitude,
                                              kept ? kept->longitude : station.longitude);
-    return padded(callsign, 8) + " " + padded(facility, 10) + " " + frequency + " " +
-           std::to_string(distance) + "nm (" + visual_range + "nm)";
+    // Formed in one buffer: the list box asks for thousands of these in one tick.
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, distance);
+    std::string out;
+    appendPadded(out, callsign, 8);
+    out += ' ';
+    appendPadded(out, facility, 10);
+    out += ' ';
+    out += frequency;
+    out += ' ';
+    out.append(digits, end.ptr);
+    out += "nm (";
+    out += visual_range;
+    out += "nm)";
+    return out;
 }
 
 }  // namespace tavoro

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -76,9 +76,14 @@ private:
     // Where the aircraft was at the rebuild: the distances shown are from there.
     // The aircraft's position at the last refresh, which every line's distance is from.
     DistanceFromAircraft shown_distances_{0, 0};
-    // By slot: the values shown, kept at the station's first change after the rebuild.
-    std::vector<std::optional<ShownValues>> shown_values_;
+    // The values shown, kept at a station's first change after the rebuild, and the slot
+    // each belongs to. By slot: one more than where its values are in kept_values_, or 0.
+    // At login the server announces every station and then its values, so a rebuild can
+    // be followed by thousands of changes: the deque keeps them without moving any.
+    const ShownValues* keptValues(std::size_t slot) const;
+    std::deque<ShownValues> kept_values_;
     std::vector<std::size_t> kept_slots_;
+    std::vector<std::uint32_t> kept_index_;
 };
 
 }  // namespace tavoro

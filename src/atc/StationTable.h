@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <queue>
 #include <set>
@@ -99,7 +100,7 @@ public:
     // Distance from the station in `slot` to the aircraft now.
     int StationDistanceNm(std::size_t slot) const;
 
-    const std::vector<AtcStation>& stations() const { return stations_; }
+    const std::deque<AtcStation>& stations() const { return stations_; }
     // Slot numbers in the order the stations were listed. The first read after removals
     // takes one pass through the order, however many they were.
     const std::vector<std::size_t>& station_order() const;
@@ -121,7 +122,9 @@ private:
     const AircraftState& aircraft_;
     Listener* listener_ = nullptr;
 
-    std::vector<AtcStation> stations_;
+    // A deque: a busy network announced at once grows the table by thousands of slots in
+    // one tick, and a deque grows without moving the stations it already holds.
+    std::deque<AtcStation> stations_;
     // Kept as numbers: the decimal texts would only be parsed back at every use.
     //
     // A server may remove thousands of stations in one tick: a removal only marks its
