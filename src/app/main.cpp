@@ -1,14 +1,20 @@
 #include <QApplication>
 #include <QDir>
+#include <QStyleFactory>
 
 #include "app/App.h"
 #include "app/Dialogs.h"
+#include "app/ProgramStyle.h"
 #include "platform/InstanceLock.h"
 #include "platform/SessionEnd.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Tavoro");
+    // The style Qt chose (the platform's, or the one named on the command line), with its
+    // images read when first drawn.
+    QApplication::setStyle(
+        new tavoro::ProgramStyle(QStyleFactory::create(QApplication::style()->name())));
 
     // A second start ends at once, with no window and no message.
     tavoro::InstanceLock instance(tavoro::InstanceLock::RuntimeFolder(), "MonMutexcorvanta2");
