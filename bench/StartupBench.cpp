@@ -1,13 +1,13 @@
 // From the start of the process to its main window shown, for the client (with a program
 // folder of its own, so that start-up asks nothing) and for two minimal Qt Widgets
 // programs showing one window, bare and with one line of text, in turns, on a private Xvfb
-// display. A window is shown when Qt
-// creates its native window, which it reports on the "qt.qpa.xdnd" logging category of
-// the X11 platform: the same line for both programs, and no code of ours in the way.
-// Prints the medians, the client's ratio to each floor, and the same for the peak memory
-// (maximum resident size) by half a second later. The window with text is the floor the client is
-// held to: a bare window never reads the font configuration nor opens a font, which no
-// window that shows anything can avoid. Usage: startup_bench [RUNS]
+// display. A window is shown when Qt creates its native window, which it reports on the
+// "qt.qpa.xdnd" logging category of the X11 platform: the same line for all three, and no
+// code of ours in the way. Prints the medians, the client's ratio to each floor, and the
+// same for the peak memory (maximum resident size) by half a second later. The window with
+// text is the floor the client is held to: a bare window never reads the font
+// configuration nor opens a font, which no window that shows anything can avoid.
+// Usage: startup_bench [RUNS]
 
 #include <poll.h>
 #include <signal.h>
@@ -105,7 +105,7 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
     const fs::path bin = fs::path(TAVORO_BIN_DIR);
 
     // A display of our own: the first free number from 90.
