@@ -3,7 +3,6 @@
 #include <QIconEngine>
 #include <QPainter>
 #include <QPointer>
-#include <memory>
 
 namespace tavoro {
 namespace {
@@ -12,8 +11,7 @@ namespace {
 // held weakly: an icon that outlives it draws nothing rather than reach a freed style.
 class DeferredStandardIcon : public QIconEngine {
 public:
-    DeferredStandardIcon(const QStyle* style, QStyle::StandardPixmap icon)
-        : style_(const_cast<QStyle*>(style)), icon_(icon) {}
+    DeferredStandardIcon(QStyle* style, QStyle::StandardPixmap icon) : style_(style), icon_(icon) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
                QIcon::State state) override {
@@ -30,8 +28,7 @@ public:
     }
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
                          qreal scale) override {
-        const QIcon& icon = loaded();
-        return icon.isNull() ? QPixmap() : icon.pixmap(size, scale, mode, state);
+        return loaded().pixmap(size, scale, mode, state);
     }
     bool isNull() override { return loaded().isNull(); }
     QString key() const override { return QStringLiteral("DeferredStandardIcon"); }
@@ -45,10 +42,7 @@ public:
 private:
     const QIcon& loaded() {
         if (!icon_loaded_ && style_) {
-            // The wrapped style answers, not ProgramStyle, which would defer again.
-            const auto* proxy = qobject_cast<const QProxyStyle*>(style_.data());
-            const QStyle* answering = proxy != nullptr ? proxy->baseStyle() : style_.data();
-            loaded_ = answering->standardIcon(icon_);
+            loaded_ = style_->standardIcon(icon_);
             icon_loaded_ = true;
         }
         return loaded_;
@@ -67,7 +61,8 @@ QIcon ProgramStyle::standardIcon(StandardPixmap icon, const QStyleOption* option
     // Without an option this icon depends on nothing but the application's direction,
     // which the deferred read sees too; one asked for with an option is read at once.
     if (icon == SP_ToolBarHorizontalExtensionButton && option == nullptr) {
-        return QIcon(new DeferredStandardIcon(this, icon));
+        // The wrapped style answers at the first draw: asking this one would defer again.
+        return QIcon(new DeferredStandardIcon(baseStyle(), icon));
     }
     return QProxyStyle::standardIcon(icon, option, widget);
 }

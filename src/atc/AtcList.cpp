@@ -86,10 +86,9 @@ void AtcList::RefreshAtcList() {
     shown_ = Shown::Stations;
     ++generation_;
     appended_lines_.clear();
-    for (std::size_t slot : kept_slots_) {
-        kept_index_[slot] = 0;
+    for (const ShownValues& kept : kept_values_) {
+        kept_index_[kept.slot] = 0;
     }
-    kept_slots_.clear();
     kept_values_.clear();
     shown_distances_ = DistanceFromAircraft(aircraft_.latitude, aircraft_.longitude);
 }
@@ -151,8 +150,8 @@ void AtcList::ListedStationChanging(std::size_t slot) {
     }
     const AtcStation& station = table_.stations()[slot];
     kept_values_.push_back(ShownValues{station.callsign, station.facility, station.frequency,
-                                       station.visual_range, station.latitude, station.longitude});
-    kept_slots_.push_back(slot);
+                                       station.visual_range, station.latitude, station.longitude,
+                                       slot});
     kept_index_[slot] = static_cast<std::uint32_t>(kept_values_.size());
 }
 

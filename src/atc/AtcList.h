@@ -58,6 +58,7 @@ private:
         std::string visual_range;
         double latitude = 0;
         double longitude = 0;
+        std::size_t slot = 0;  // the station's, so that a rebuild can forget them
     };
 
     void ListedStationChanging(std::size_t slot) override;
@@ -76,13 +77,12 @@ private:
     // Where the aircraft was at the rebuild: the distances shown are from there.
     // The aircraft's position at the last refresh, which every line's distance is from.
     DistanceFromAircraft shown_distances_{0, 0};
-    // The values shown, kept at a station's first change after the rebuild, and the slot
-    // each belongs to. By slot: one more than where its values are in kept_values_, or 0.
-    // At login the server announces every station and then its values, so a rebuild can
-    // be followed by thousands of changes: the deque keeps them without moving any.
+    // The values shown, kept at a station's first change after the rebuild. By slot: one
+    // more than where its values are in kept_values_, or 0. At login the server announces
+    // every station and then its values, so a rebuild can be followed by thousands of
+    // changes: the deque keeps them without moving any.
     const ShownValues* keptValues(std::size_t slot) const;
     std::deque<ShownValues> kept_values_;
-    std::vector<std::size_t> kept_slots_;
     std::vector<std::uint32_t> kept_index_;
 };
 

@@ -5,8 +5,10 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QStyleFactory>
 #include <QToolButton>
+#include <memory>
 
 #include "app/ProgramStyle.h"
 
@@ -38,17 +40,41 @@ INSTANTIATE_TEST_SUITE_P(Icons, ProgramStyleIconTest,
                          ::testing::Values(QStyle::SP_ToolBarHorizontalExtensionButton,
                                            QStyle::SP_DialogOkButton, QStyle::SP_ArrowUp));
 
-TEST(ProgramStyleTest, TheMenuBarsOverflowButtonShowsTheStylesIcon) {
+// Fusion, counting how often it is asked for the overflow icon.
+class CountingStyle : public QProxyStyle {
+public:
+    CountingStyle(int& asked) : QProxyStyle(QStyleFactory::create("Fusion")), asked_(asked) {}
+    QIcon standardIcon(StandardPixmap icon, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (icon == SP_ToolBarHorizontalExtensionButton) {
+            ++asked_;
+        }
+        return QProxyStyle::standardIcon(icon, option, widget);
+    }
+
+private:
+    int& asked_;
+};
+
+// As the program does: the application's style, which the menu bar's buttons take as they
+// are built.
+TEST(ProgramStyleTest, TheMenuBarsOverflowIconIsReadAtItsFirstDrawOnly) {
     std::unique_ptr<QStyle> plain(QStyleFactory::create("Fusion"));
-    ProgramStyle style(QStyleFactory::create("Fusion"));
-    QMainWindow window;
-    window.setStyle(&style);
-    QMenuBar* bar = window.menuBar();
-    auto* overflow = bar->findChild<QToolButton*>("qt_menubar_ext_button");
-    ASSERT_NE(overflow, nullptr);
-    EXPECT_EQ(imageOf(overflow->icon()),
-              imageOf(plain->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton)));
-    window.setStyle(nullptr);
+    const QString previous = QApplication::style()->name();
+    int asked = 0;
+    QApplication::setStyle(new ProgramStyle(new CountingStyle(asked)));
+    {
+        QMainWindow window;
+        QMenuBar* bar = window.menuBar();
+        auto* overflow = bar->findChild<QToolButton*>("qt_menubar_ext_button");
+        ASSERT_NE(overflow, nullptr);
+        EXPECT_EQ(asked, 0);
+        EXPECT_EQ(imageOf(overflow->icon()),
+                  imageOf(plain->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton)));
+        imageOf(overflow->icon());
+        EXPECT_EQ(asked, 1);
+    }
+    QApplication::setStyle(QStyleFactory::create(previous));
 }
 
 TEST(ProgramStyleTest, AnIconThatOutlivesItsStyleIsEmpty) {
